@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in the
+# normal build and under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+deps/install.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+status=0
+for variant in build:OFF build-asan:ON; do
+  dir=${variant%%:*}
+  sanitize=${variant##*:}
+  echo "== $dir"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTHORIX_SANITIZE="$sanitize" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600 || status=1
+done
+exit $status

@@ -1,0 +1,34 @@
+#include "app/Application.h"
+
+#include "app/Dialogs.h"
+
+namespace zanthorix {
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+TApplication *TApplication::instance() { return static_cast<TApplication *>(QCoreApplication::instance()); }
+
+bool TApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception &error) {
+    HandleException(error);
+    return true;
+  }
+}
+
+void TApplication::HandleException(const std::exception &error) {
+  const QString text = ErrorBoxText(QString::fromUtf8(error.what()));
+  if (dialogs_) {
+    dialogs_->MessageBox(text, Title, MsgButtons::Ok, MsgIcon::Error);
+  } else {
+    QtDialogs().MessageBox(text, Title, MsgButtons::Ok, MsgIcon::Error);
+  }
+}
+
+QString ErrorBoxText(const QString &message) {
+  if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
+  return message;
+}
+
+} // namespace zanthorix

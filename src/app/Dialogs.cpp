@@ -1,0 +1,39 @@
+#include "app/Dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace zanthorix {
+
+MsgResult QtDialogs::MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
+                                MsgIcon icon) {
+  QMessageBox box(QApplication::activeWindow());
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setWindowTitle(caption);
+  // A lone carriage return breaks the line, as the texts are written.
+  QString shown = text;
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  box.setText(shown);
+  box.setTextFormat(Qt::PlainText);
+  switch (icon) {
+  case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+  case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+  case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+  }
+  if (buttons == MsgButtons::YesNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+  }
+  const int answer = box.exec();
+  if (buttons == MsgButtons::Ok) return MsgResult::Ok;
+  return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+}
+
+QString QtDialogs::InputBox(const QString &, const QString &, const QString &initial) {
+  return initial; // The name prompt comes with the player settings.
+}
+
+} // namespace zanthorix

@@ -1,0 +1,96 @@
+#include "app/Main.h"
+
+#include "app/Application.h"
+#include "app/BoardArea.h"
+#include "app/StatusBar.h"
+#include "rules/Deal.h"
+#include "ui_Main.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScreen>
+
+namespace zanthorix {
+
+TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
+    : QMainWindow(parent), ui_(new Ui::TfrmZanthorix), services_(services) {
+  ui_->setupUi(this);
+  ui_->boardArea->OnPaint = [this](QPainter &painter) { FormPaint(painter); };
+  ui_->boardArea->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
+    FormMouseDown(button, x, y);
+  };
+  connect(ui_->mnuFileNew, &QAction::triggered, this, [this] { mnuFileNewClick(sender()); });
+  connect(ui_->mnuFileExit, &QAction::triggered, this, [this] { mnuFileExitClick(sender()); });
+
+  ApplyClientSize();
+  Guarded([this] { FormCreate(); });
+}
+
+TfrmZanthorix::~TfrmZanthorix() { delete ui_; }
+
+TStatusBar *TfrmZanthorix::barStatus() const { return ui_->barStatus; }
+
+void TfrmZanthorix::FormCreate() {
+  BallKinds = 4;
+  BallSheet = QImage(QStringLiteral(":/Balls")).convertToFormat(QImage::Format_RGB32);
+  SpriteOrigin = MakeSpriteOrigins();
+  DealBoard(board, BallKinds, *services_.rng);
+}
+
+void TfrmZanthorix::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  if (const QScreen *screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  FormShow();
+}
+
+void TfrmZanthorix::FormShow() {}
+
+// The client area is the board with the status bar below it; the menu bar
+// sits above it, outside.
+void TfrmZanthorix::ApplyClientSize() {
+  const int menu = menuBar()->sizeHint().height();
+  const QSize wanted(BoardArea::Side, menu + BoardArea::Side + barStatus()->height());
+  if (size() != wanted || minimumSize() != wanted || maximumSize() != wanted) setFixedSize(wanted);
+}
+
+void TfrmZanthorix::WriteScore() {
+  barStatus()->SetPanelText(0, QStringLiteral("Score: ") + QString::number(Score));
+}
+
+void TfrmZanthorix::DrawBoard() {
+  ApplyClientSize();
+  WriteScore();
+  ui_->boardArea->repaint();
+}
+
+void TfrmZanthorix::FormPaint(QPainter &painter) {
+  if (BallSheet.isNull()) return; // released on the way out
+  WriteScore();
+  PaintBoard(painter, board, BallSheet, SpriteOrigin, palette().color(QPalette::Window));
+}
+
+void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int, int) {}
+
+void TfrmZanthorix::mnuFileNewClick(QObject *) {
+  DealBoard(board, BallKinds, *services_.rng);
+  Score = 0;
+  DrawBoard();
+  barStatus()->SetPanelText(1, QString());
+}
+
+void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
+
+void TfrmZanthorix::closeEvent(QCloseEvent *event) {
+  FormClose();
+  event->accept();
+}
+
+void TfrmZanthorix::FormClose() { BallSheet = QImage(); }
+
+} // namespace zanthorix

@@ -1,0 +1,73 @@
+// The main window: the game's state, its menu and status bar, and the
+// handlers that turn presses and commands into moves.
+#pragma once
+
+#include "app/DrawBoard.h"
+#include "rules/Board.h"
+
+#include <QImage>
+#include <QMainWindow>
+
+#include <cstdint>
+
+namespace Ui {
+class TfrmZanthorix;
+}
+
+namespace zanthorix {
+
+class Dialogs;
+class TStatusBar;
+
+// What the main window is handed by the program entry, or by a test.
+struct Services {
+  Random *rng = nullptr;
+  Dialogs *dialogs = nullptr;
+  QString programFolder; // with its trailing separator
+};
+
+class TfrmZanthorix : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TfrmZanthorix(const Services &services, QWidget *parent = nullptr);
+  ~TfrmZanthorix() override;
+
+  // Game state of this module, one copy for the whole run.
+  Board board;
+  std::int32_t BallKinds = 4;
+  std::int32_t Score = 0;
+  std::int32_t LastBonus = 0;
+  QString PlayerName;
+  QImage BallSheet;
+  SpriteOrigins SpriteOrigin{};
+
+  Ui::TfrmZanthorix *ui() const { return ui_; }
+  TStatusBar *barStatus() const;
+
+  // Paints the board at once and writes the score into panel 0.
+  void DrawBoard();
+
+  void FormMouseDown(Qt::MouseButton button, int x, int y);
+
+public slots:
+  void mnuFileNewClick(QObject *sender = nullptr);
+  void mnuFileExitClick(QObject *sender = nullptr);
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void FormCreate();
+  void FormShow();
+  void FormPaint(QPainter &painter);
+  void FormClose();
+  void ApplyClientSize();
+  void WriteScore();
+
+  Ui::TfrmZanthorix *ui_;
+  Services services_;
+  bool shown_ = false;
+};
+
+} // namespace zanthorix

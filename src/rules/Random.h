@@ -1,0 +1,23 @@
+#pragma once
+
+#include "rules/Board.h"
+
+#include <cstdint>
+#include <random>
+
+namespace zanthorix {
+
+// The program's one generator; seeded once, never reseeded.
+class StdRandom final : public Random {
+public:
+  explicit StdRandom(std::uint32_t seed) : engine_(seed) {}
+  int Next(int n) override { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
+
+private:
+  std::mt19937 engine_;
+};
+
+// Milliseconds since midnight UTC: the seed the game starts from.
+std::uint32_t ClockSeed();
+
+} // namespace zanthorix

@@ -1,0 +1,67 @@
+// A main window on the offscreen platform with boxes that the test answers.
+#pragma once
+
+#include "app/Dialogs.h"
+#include "app/Main.h"
+#include "rules/Random.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <memory>
+
+namespace zanthorix {
+
+struct ShownBox {
+  QString text;
+  QString caption;
+  MsgButtons buttons;
+  MsgIcon icon;
+};
+
+// Records every box and answers from a queue (OK, or Yes when empty).
+class FakeDialogs : public Dialogs {
+public:
+  std::vector<ShownBox> boxes;
+  std::deque<MsgResult> answers;
+  std::deque<QString> inputs; // what the name prompt gives back
+  QStringList inputCalls;     // caption|prompt|initial of each name prompt
+  std::function<void()> onBox; // runs while a box is "open"
+
+  MsgResult MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
+                       MsgIcon icon) override;
+  QString InputBox(const QString &caption, const QString &prompt, const QString &initial) override;
+};
+
+struct TestWindow {
+  explicit TestWindow(std::uint32_t seed = 1, bool show = true);
+  ~TestWindow();
+
+  QTemporaryDir folder;
+  FakeDialogs dialogs;
+  StdRandom rng;
+  std::unique_ptr<TfrmZanthorix> window;
+
+  // A press as the player makes it: through the window, at client pixel (x, y).
+  void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton);
+  void DoubleClick(int x, int y);
+  QImage BoardImage() const;
+  QString Panel(int panel) const;
+};
+
+} // namespace zanthorix
+
+#include "app/Application.h"
+
+#include <QTest>
+
+// A test program whose application object is the game's own.
+#define ZANTHORIX_GUI_TEST_MAIN(TestClass)                                                         \
+  int main(int argc, char **argv) {                                                                \
+    zanthorix::TApplication app(argc, argv);                                                       \
+    app.Title = QStringLiteral("Zanthorix");                                                       \
+    app.HelpFile = QStringLiteral("Zanthorix.hlp");                                                \
+    TestClass test;                                                                                \
+    return QTest::qExec(&test, argc, argv);                                                        \
+  }
