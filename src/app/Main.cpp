@@ -19,8 +19,19 @@ TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
   ui_->boardArea->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
     FormMouseDown(button, x, y);
   };
-  connect(ui_->mnuFileNew, &QAction::triggered, this, [this] { mnuFileNewClick(sender()); });
-  connect(ui_->mnuFileExit, &QAction::triggered, this, [this] { mnuFileExitClick(sender()); });
+  Route(ui_->mnuFileNew, &TfrmZanthorix::mnuFileNewClick);
+  Route(ui_->mnuFileExit, &TfrmZanthorix::mnuFileExitClick);
+  Route(ui_->mnuOptionsSoundFX, &TfrmZanthorix::mnuOptionsSoundFXClick);
+  Route(ui_->mnuOptionsMusic, &TfrmZanthorix::mnuOptionsMusicClick);
+  Route(ui_->mnuOptionsUser, &TfrmZanthorix::mnuOptionsUserClick);
+  Route(ui_->mnuBalls3, &TfrmZanthorix::mnuBalls3Click);
+  Route(ui_->mnuBalls4, &TfrmZanthorix::mnuBalls4Click);
+  Route(ui_->mnuBalls5, &TfrmZanthorix::mnuBalls5Click);
+  Route(ui_->mnuBalls6, &TfrmZanthorix::mnuBalls6Click);
+  Route(ui_->mnuBalls7, &TfrmZanthorix::mnuBalls7Click);
+  Route(ui_->mnuHelpIndex, &TfrmZanthorix::mnuHelpIndexClick);
+  Route(ui_->mnuHelpHighScores, &TfrmZanthorix::mnuHelpHighScoresClick);
+  Route(ui_->mnuHelpAbout, &TfrmZanthorix::mnuHelpAboutClick);
 
   ApplyClientSize();
   Guarded([this] { FormCreate(); });
@@ -29,6 +40,17 @@ TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
 TfrmZanthorix::~TfrmZanthorix() { delete ui_; }
 
 TStatusBar *TfrmZanthorix::barStatus() const { return ui_->barStatus; }
+
+void TfrmZanthorix::Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *)) {
+  connect(action, &QAction::triggered, this, [this, action, handler] {
+    if (action->isCheckable()) {
+      // Qt has already flipped the mark; put it back for the handler.
+      QSignalBlocker block(action);
+      action->setChecked(!action->isChecked());
+    }
+    (this->*handler)(action);
+  });
+}
 
 void TfrmZanthorix::FormCreate() {
   BallKinds = 4;
@@ -85,6 +107,18 @@ void TfrmZanthorix::mnuFileNewClick(QObject *) {
 }
 
 void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
+
+void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsUserClick(QObject *) {}
+void TfrmZanthorix::mnuBalls3Click(QObject *) {}
+void TfrmZanthorix::mnuBalls4Click(QObject *) {}
+void TfrmZanthorix::mnuBalls5Click(QObject *) {}
+void TfrmZanthorix::mnuBalls6Click(QObject *) {}
+void TfrmZanthorix::mnuBalls7Click(QObject *) {}
+void TfrmZanthorix::mnuHelpIndexClick(QObject *) {}
+void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {}
+void TfrmZanthorix::mnuHelpAboutClick(QObject *) {}
 
 void TfrmZanthorix::closeEvent(QCloseEvent *event) {
   FormClose();

@@ -52,6 +52,17 @@ public:
 public slots:
   void mnuFileNewClick(QObject *sender = nullptr);
   void mnuFileExitClick(QObject *sender = nullptr);
+  void mnuOptionsSoundFXClick(QObject *sender = nullptr);
+  void mnuOptionsMusicClick(QObject *sender = nullptr);
+  void mnuOptionsUserClick(QObject *sender = nullptr);
+  void mnuBalls3Click(QObject *sender = nullptr);
+  void mnuBalls4Click(QObject *sender = nullptr);
+  void mnuBalls5Click(QObject *sender = nullptr);
+  void mnuBalls6Click(QObject *sender = nullptr);
+  void mnuBalls7Click(QObject *sender = nullptr);
+  void mnuHelpIndexClick(QObject *sender = nullptr);
+  void mnuHelpHighScoresClick(QObject *sender = nullptr);
+  void mnuHelpAboutClick(QObject *sender = nullptr);
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -63,6 +74,9 @@ private:
   void FormPaint(QPainter &painter);
   void FormClose();
   void ApplyClientSize();
+  // Routes a menu item to its handler; a check item's mark is left to the
+  // handler, which sets it itself.
+  void Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *));
   void WriteScore();
 
   Ui::TfrmZanthorix *ui_;
