@@ -2,8 +2,10 @@
 
 #include "app/Application.h"
 #include "app/BoardArea.h"
+#include "app/Dialogs.h"
 #include "app/StatusBar.h"
 #include "rules/Deal.h"
+#include "rules/Rules.h"
 #include "ui_Main.h"
 
 #include <QCloseEvent>
@@ -97,7 +99,51 @@ void TfrmZanthorix::FormPaint(QPainter &painter) {
   PaintBoard(painter, board, BallSheet, SpriteOrigin, palette().color(QPalette::Window));
 }
 
-void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int, int) {}
+// Every button alike; the second press of a double-click is one more press.
+void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int x, int y) {
+  // Integer division rounds toward zero, so x from 0 to 4 is column 1 too.
+  const int column = (x - 5) / 25 + 1;
+  const int row = (y - 5) / 25 + 1;
+  if (!Board::Contains(column, row)) return;
+
+  const Cell cell = board(column, row);
+  if (!cell.Selected) {
+    ClearSelection(board);
+    if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop2"));
+    SelectGroup(board, column, row, cell.Kind, 1);
+    barStatus()->SetPanelText(1, QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
+  } else {
+    if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop"));
+    RemoveSelection(board, Score);
+    barStatus()->SetPanelText(1, QString());
+    DrawBoard();
+    if (CheckGameOver(board, Score, LastBonus)) {
+      barStatus()->SetPanelText(1, QStringLiteral("Bonus: ") + QString::number(LastBonus));
+      GameOver();
+    }
+  }
+  DrawBoard();
+}
+
+void TfrmZanthorix::GameOver() {
+  if (LastBonus > 0) {
+    ShowBonusPicture(board, *services_.rng);
+    DrawBoard();
+  }
+  const QChar cr(13);
+  services_.dialogs->MessageBox(QStringLiteral("Game Over!") + cr + QStringLiteral("Score: ") +
+                                    QString::number(Score - LastBonus) + cr +
+                                    barStatus()->PanelText(1) + cr + QStringLiteral("Total: ") +
+                                    QString::number(Score),
+                                QStringLiteral("Game Over..."), MsgButtons::Ok, MsgIcon::None);
+  RankScore();
+  mnuFileNewClick(nullptr);
+}
+
+// The finished game's place in the high scores of its ball count.
+void TfrmZanthorix::RankScore() {}
+
+void TfrmZanthorix::PlaySound(const QString &) {}
 
 void TfrmZanthorix::mnuFileNewClick(QObject *) {
   DealBoard(board, BallKinds, *services_.rng);
@@ -125,6 +171,8 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
   event->accept();
 }
 
-void TfrmZanthorix::FormClose() { BallSheet = QImage(); }
+void TfrmZanthorix::FormClose() {
+  BallSheet = QImage();
+}
 
 } // namespace zanthorix

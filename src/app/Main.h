@@ -48,6 +48,8 @@ public:
   void DrawBoard();
 
   void FormMouseDown(Qt::MouseButton button, int x, int y);
+  // Plays name.wav from the program's folder to its end.
+  void PlaySound(const QString &name);
 
 public slots:
   void mnuFileNewClick(QObject *sender = nullptr);
@@ -74,6 +76,8 @@ private:
   void FormPaint(QPainter &painter);
   void FormClose();
   void ApplyClientSize();
+  void GameOver();
+  void RankScore();
   // Routes a menu item to its handler; a check item's mark is left to the
   // handler, which sets it itself.
   void Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *));
