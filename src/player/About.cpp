@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -21,10 +22,23 @@ TfrmAbout::TfrmAbout(const TfrmZanthorix &main, QWidget *parent)
   ui_->imgIcon->setPixmap(QIcon(QStringLiteral(":/icon/zanthorix.ico")).pixmap(32, 32));
   ui_->lblProduct->adjustSize();
   ui_->lblPlayer->adjustSize();
+  FitCredits();
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui_->btnOK); });
 }
 
 TfrmAbout::~TfrmAbout() { delete ui_; }
+
+// The warning has a fixed box made for a narrow font. With a wider one its last
+// line would fall outside the box, so the letters are narrowed until it fits.
+void TfrmAbout::FitCredits() {
+  QLabel *label = ui_->lblCredits;
+  QFont font = label->font();
+  for (int stretch = 100; stretch >= 70; stretch -= 5) {
+    font.setStretch(stretch);
+    label->setFont(font);
+    if (label->heightForWidth(label->width()) <= label->height()) return;
+  }
+}
 
 void TfrmAbout::ShowModeless() {
   show();

@@ -33,6 +33,7 @@ protected:
 
 private:
   void FormShow();
+  void FitCredits();
 
   Ui::TfrmAbout *ui_;
   const TfrmZanthorix &main_;

@@ -208,11 +208,11 @@ HelpWindow::HelpWindow()
   splitter->addWidget(tabs_);
   splitter->addWidget(browser_);
   splitter->setStretchFactor(1, 1);
-  splitter->setSizes({180, 440});
+  splitter->setSizes({220, 400});
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(splitter);
-  resize(640, 460);
+  resize(660, 460);
 
   auto follow = [this](QListWidgetItem *item) {
     if (item) GoTo(item->data(Qt::UserRole).toString());

@@ -27,12 +27,20 @@ struct AboutFixture {
 class AboutTest : public QObject {
   Q_OBJECT
 private slots:
+  void initTestCase();
   void layout();
   void hiddenUntilChosenAndModeless();
   void playerLabelIsWrittenOnEachShowing();
   void longNameIsNeitherWrappedNorCut();
   void enterClosesAndEscDoesNot();
 };
+
+// The game's own font, as the program sets it.
+void AboutTest::initTestCase() {
+  QFont font(QStringLiteral("Sans Serif"));
+  font.setPixelSize(11);
+  QApplication::setFont(font);
+}
 
 void AboutTest::layout() {
   AboutFixture f;
@@ -58,6 +66,8 @@ void AboutTest::layout() {
            QStringLiteral("Warning! This game can be very addictive!  The player assumes all "
                           "responsibilites and consequences."));
   QVERIFY(ui.lblCredits->wordWrap());
+  // The whole warning shows within its box.
+  QVERIFY(ui.lblCredits->heightForWidth(169) <= 41);
   QCOMPARE(ui.lblPlayer->pos(), QPoint(56, 80));
   QCOMPARE(ui.lblPlayer->text(), QStringLiteral("Current Player:"));
   QCOMPARE(ui.btnOK->geometry(), QRect(88, 160, 73, 25));
