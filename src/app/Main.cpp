@@ -4,6 +4,8 @@
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
 #include "app/StatusBar.h"
+#include "player/About.h"
+#include "player/HelpViewer.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
 #include "ui_Main.h"
@@ -111,7 +113,8 @@ void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int x, int y) {
     ClearSelection(board);
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop2"));
     SelectGroup(board, column, row, cell.Kind, 1);
-    barStatus()->SetPanelText(1, QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
+    barStatus()->SetPanelText(1,
+                              QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
   } else {
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop"));
     RemoveSelection(board, Score);
@@ -157,14 +160,40 @@ void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
 void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
 void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
 void TfrmZanthorix::mnuOptionsUserClick(QObject *) {}
-void TfrmZanthorix::mnuBalls3Click(QObject *) {}
-void TfrmZanthorix::mnuBalls4Click(QObject *) {}
-void TfrmZanthorix::mnuBalls5Click(QObject *) {}
-void TfrmZanthorix::mnuBalls6Click(QObject *) {}
-void TfrmZanthorix::mnuBalls7Click(QObject *) {}
-void TfrmZanthorix::mnuHelpIndexClick(QObject *) {}
+void TfrmZanthorix::mnuBalls3Click(QObject *sender) { ChooseBallCount(3, sender); }
+void TfrmZanthorix::mnuBalls4Click(QObject *sender) { ChooseBallCount(4, sender); }
+void TfrmZanthorix::mnuBalls5Click(QObject *sender) { ChooseBallCount(5, sender); }
+void TfrmZanthorix::mnuBalls6Click(QObject *sender) { ChooseBallCount(6, sender); }
+void TfrmZanthorix::mnuBalls7Click(QObject *sender) { ChooseBallCount(7, sender); }
+
+// Asks even when the count is already in force: Yes always deals a new game.
+void TfrmZanthorix::ChooseBallCount(std::int32_t kinds, QObject *sender) {
+  const MsgResult answer = services_.dialogs->MessageBox(
+      QStringLiteral("Warning! This will start a new game with the new settings! Your current "
+                     "game will be lost! Do you wish to proceed?"),
+      QStringLiteral("Are you sure?"), MsgButtons::YesNo, MsgIcon::None);
+  if (answer != MsgResult::Yes) return;
+  BallKinds = kinds;
+  ui_->mnuBalls3->setChecked(kinds == 3);
+  ui_->mnuBalls4->setChecked(kinds == 4);
+  ui_->mnuBalls5->setChecked(kinds == 5);
+  ui_->mnuBalls6->setChecked(kinds == 6);
+  ui_->mnuBalls7->setChecked(kinds == 7);
+  mnuFileNewClick(sender);
+}
+
+bool TfrmZanthorix::HelpCommand(std::uint32_t command, std::uintptr_t data) {
+  if (!services_.help) return false;
+  const TApplication *app = TApplication::instance();
+  return services_.help->Help(this, app ? app->HelpFile : QString(), command, data);
+}
+
+void TfrmZanthorix::mnuHelpIndexClick(QObject *) { HelpCommand(HELP_FINDER, 0); }
 void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {}
-void TfrmZanthorix::mnuHelpAboutClick(QObject *) {}
+
+void TfrmZanthorix::mnuHelpAboutClick(QObject *) {
+  if (frmAbout) frmAbout->ShowModeless();
+}
 
 void TfrmZanthorix::closeEvent(QCloseEvent *event) {
   FormClose();
@@ -173,6 +202,7 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
 
 void TfrmZanthorix::FormClose() {
   BallSheet = QImage();
+  HelpCommand(HELP_QUIT, 0);
 }
 
 } // namespace zanthorix

@@ -17,13 +17,16 @@ class TfrmZanthorix;
 namespace zanthorix {
 
 class Dialogs;
+class HelpViewer;
 class TStatusBar;
+class TfrmAbout;
 
 // What the main window is handed by the program entry, or by a test.
 struct Services {
   Random *rng = nullptr;
   Dialogs *dialogs = nullptr;
   QString programFolder; // with its trailing separator
+  HelpViewer *help = nullptr;
 };
 
 class TfrmZanthorix : public QMainWindow {
@@ -41,6 +44,9 @@ public:
   QImage BallSheet;
   SpriteOrigins SpriteOrigin{};
 
+  // The program's other windows, created after this one.
+  TfrmAbout *frmAbout = nullptr;
+
   Ui::TfrmZanthorix *ui() const { return ui_; }
   TStatusBar *barStatus() const;
 
@@ -50,6 +56,9 @@ public:
   void FormMouseDown(Qt::MouseButton button, int x, int y);
   // Plays name.wav from the program's folder to its end.
   void PlaySound(const QString &name);
+  // Hands a command to the help viewer for the program's help file, with this
+  // window as the owner; returns whether the viewer accepted it.
+  bool HelpCommand(std::uint32_t command, std::uintptr_t data);
 
 public slots:
   void mnuFileNewClick(QObject *sender = nullptr);
@@ -82,6 +91,7 @@ private:
   // handler, which sets it itself.
   void Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *));
   void WriteScore();
+  void ChooseBallCount(std::int32_t kinds, QObject *sender);
 
   Ui::TfrmZanthorix *ui_;
   Services services_;

@@ -1,6 +1,8 @@
+#include "app/Main.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Main.h"
+#include "player/About.h"
+#include "player/HelpViewer.h"
 #include "rules/Random.h"
 
 #include <QFont>
@@ -24,8 +26,12 @@ int main(int argc, char **argv) {
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  QtHelpViewer help(dialogs, services.programFolder);
+  services.help = &help;
 
   TfrmZanthorix frmZanthorix(services);
+  TfrmAbout frmAbout(frmZanthorix);
+  frmZanthorix.frmAbout = &frmAbout;
   frmZanthorix.show();
   return app.exec();
 }

@@ -28,12 +28,13 @@ QString FakeDialogs::InputBox(const QString &caption, const QString &prompt,
   return typed;
 }
 
-TestWindow::TestWindow(std::uint32_t seed, bool show) : rng(seed) {
+TestWindow::TestWindow(std::uint32_t seed, bool show, HelpViewer *help) : rng(seed) {
   if (auto *app = TApplication::instance()) app->SetDialogs(&dialogs);
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = folder.path() + QLatin1Char('/');
+  services.help = help;
   window = std::make_unique<TfrmZanthorix>(services);
   if (show) {
     window->show();

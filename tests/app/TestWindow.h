@@ -3,6 +3,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "player/HelpViewer.h"
 #include "rules/Random.h"
 
 #include <QStringList>
@@ -25,8 +26,8 @@ class FakeDialogs : public Dialogs {
 public:
   std::vector<ShownBox> boxes;
   std::deque<MsgResult> answers;
-  std::deque<QString> inputs; // what the name prompt gives back
-  QStringList inputCalls;     // caption|prompt|initial of each name prompt
+  std::deque<QString> inputs;  // what the name prompt gives back
+  QStringList inputCalls;      // caption|prompt|initial of each name prompt
   std::function<void()> onBox; // runs while a box is "open"
 
   MsgResult MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
@@ -35,7 +36,8 @@ public:
 };
 
 struct TestWindow {
-  explicit TestWindow(std::uint32_t seed = 1, bool show = true);
+  // help: the help viewer the window hands its help commands to, if any.
+  explicit TestWindow(std::uint32_t seed = 1, bool show = true, HelpViewer *help = nullptr);
   ~TestWindow();
 
   QTemporaryDir folder;

@@ -1,0 +1,81 @@
+#include "player/About.h"
+
+#include "app/Main.h"
+#include "ui_About.h"
+
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace zanthorix {
+
+TfrmAbout::TfrmAbout(const TfrmZanthorix &main, QWidget *parent)
+    : QDialog(parent), ui_(new Ui::TfrmAbout), main_(main) {
+  ui_->setupUi(this);
+  // Only the close box in the title bar.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(241, 193);
+  setAttribute(Qt::WA_QuitOnClose, false);
+  ui_->imgIcon->setPixmap(QIcon(QStringLiteral(":/icon/zanthorix.ico")).pixmap(32, 32));
+  ui_->lblProduct->adjustSize();
+  ui_->lblPlayer->adjustSize();
+  FitCredits();
+  connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui_->btnOK); });
+}
+
+TfrmAbout::~TfrmAbout() { delete ui_; }
+
+// The warning has a fixed box made for a narrow font. With a wider one its last
+// line would fall outside the box, so the letters are narrowed until it fits.
+void TfrmAbout::FitCredits() {
+  QLabel *label = ui_->lblCredits;
+  QFont font = label->font();
+  for (int stretch = 100; stretch >= 70; stretch -= 5) {
+    font.setStretch(stretch);
+    label->setFont(font);
+    if (label->heightForWidth(label->width()) <= label->height()) return;
+  }
+}
+
+void TfrmAbout::ShowModeless() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TfrmAbout::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return; // restored from the task bar: not a new showing
+  if (!placed_) {
+    placed_ = true;
+    if (const QScreen *screen = this->screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  FormShow();
+}
+
+void TfrmAbout::FormShow() {
+  ui_->lblPlayer->setText(QStringLiteral("Current Player: ") + main_.PlayerName);
+  // One line, as wide as its text, even past the frame.
+  ui_->lblPlayer->adjustSize();
+}
+
+void TfrmAbout::btnOKClick(QObject *) { hide(); }
+
+// There is no cancel button, so Esc does nothing. Enter still reaches the
+// default button through QDialog.
+void TfrmAbout::keyPressEvent(QKeyEvent *event) {
+  if (event->matches(QKeySequence::Cancel) || event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+} // namespace zanthorix

@@ -1,0 +1,43 @@
+// The About window: the product line, a word of warning and the name of the
+// current player. Created once, hidden, and shown again on request.
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class TfrmAbout;
+}
+
+namespace zanthorix {
+
+class TfrmZanthorix;
+
+class TfrmAbout : public QDialog {
+  Q_OBJECT
+public:
+  // The player's name is read from the main window each time this one is shown.
+  explicit TfrmAbout(const TfrmZanthorix &main, QWidget *parent = nullptr);
+  ~TfrmAbout() override;
+
+  Ui::TfrmAbout *ui() const { return ui_; }
+
+  // Makes the window visible without blocking the game, and brings it to the front.
+  void ShowModeless();
+
+public slots:
+  void btnOKClick(QObject *sender = nullptr);
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+
+private:
+  void FormShow();
+  void FitCredits();
+
+  Ui::TfrmAbout *ui_;
+  const TfrmZanthorix &main_;
+  bool placed_ = false;
+};
+
+} // namespace zanthorix

@@ -1,0 +1,118 @@
+// The help viewer: opens the game's help document in a window of its own with
+// a contents list and an index, and closes it again when the game closes.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QLineEdit;
+class QListWidget;
+class QTabWidget;
+class QTextBrowser;
+
+namespace zanthorix {
+
+class Dialogs;
+
+// The commands the game sends.
+constexpr std::uint32_t HELP_QUIT = 2;
+constexpr std::uint32_t HELP_FINDER = 11;
+
+class HelpViewer {
+public:
+  virtual ~HelpViewer() = default;
+  // Carries out a help command for the file named fileName (bare names are
+  // looked for by the viewer). Returns whether the request was accepted.
+  virtual bool Help(QWidget *owner, const QString &fileName, std::uint32_t command,
+                    std::uintptr_t data) = 0;
+};
+
+// A help document as the viewer reads it: HTML whose headings with an anchor
+// make the contents, and whose <meta name="index" content="Term#anchor">
+// lines make the index.
+struct HelpTopic {
+  QString title;
+  QString anchor;
+  int level = 1; // 1 for a chapter, 2 and 3 for sections within it
+};
+
+struct HelpIndexEntry {
+  QString term;
+  QString anchor;
+};
+
+struct HelpDocument {
+  QString title;
+  QString html;
+  std::vector<HelpTopic> contents;
+  std::vector<HelpIndexEntry> index; // sorted by term, ignoring case
+  QStringList anchors;               // every anchor the document defines
+};
+
+HelpDocument ParseHelpDocument(const QString &html);
+
+class HelpWindow;
+
+// The real viewer.
+class QtHelpViewer final : public HelpViewer {
+public:
+  // programFolder ends in a separator; it is searched before the working folder.
+  QtHelpViewer(Dialogs &dialogs, QString programFolder);
+  ~QtHelpViewer() override;
+
+  bool Help(QWidget *owner, const QString &fileName, std::uint32_t command,
+            std::uintptr_t data) override;
+
+  // The viewer's window while it exists (tests look into it).
+  HelpWindow *Window() const { return window_.get(); }
+
+  // Where a help file of this name is found, or an empty text.
+  QString Locate(const QString &fileName) const;
+
+  // Larger files are refused rather than shown.
+  static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+
+private:
+  bool Open(QWidget *owner, const QString &fileName);
+  void Report(const QString &text);
+
+  Dialogs &dialogs_;
+  QString programFolder_;
+  std::unique_ptr<HelpWindow> window_;
+};
+
+class HelpWindow : public QWidget {
+  Q_OBJECT
+public:
+  HelpWindow();
+
+  void Show(const HelpDocument &document, const QString &path);
+  QString Path() const { return path_; }
+
+  QTabWidget *tabs() const { return tabs_; }
+  QListWidget *contentsList() const { return contents_; }
+  QListWidget *indexList() const { return index_; }
+  QLineEdit *indexFilter() const { return filter_; }
+  QTextBrowser *browser() const { return browser_; }
+
+  // Scrolls the text to an anchor of the document.
+  void GoTo(const QString &anchor);
+
+private:
+  void FilterIndex(const QString &typed);
+
+  QTabWidget *tabs_;
+  QListWidget *contents_;
+  QListWidget *index_;
+  QLineEdit *filter_;
+  QTextBrowser *browser_;
+  QString path_;
+};
+
+} // namespace zanthorix

@@ -1,0 +1,346 @@
+#include "app/TestWindow.h"
+
+#include "player/HelpViewer.h"
+#include "ui_Main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+using namespace zanthorix;
+
+namespace {
+
+struct HelpCall {
+  QWidget *owner;
+  QString fileName;
+  std::uint32_t command;
+  std::uintptr_t data;
+};
+
+class RecordingHelp : public HelpViewer {
+public:
+  std::vector<HelpCall> calls;
+  std::function<void()> onCall;
+  bool Help(QWidget *owner, const QString &fileName, std::uint32_t command,
+            std::uintptr_t data) override {
+    calls.push_back({owner, fileName, command, data});
+    if (onCall) onCall();
+    return true;
+  }
+};
+
+QString ShippedHelpFile() {
+  return qEnvironmentVariable("ZANTHORIX_DATA_DIR") + QStringLiteral("/Zanthorix.hlp");
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+const QByteArray SmallHelp = R"(<html><head><title>Small</title>
+<meta name="index" content="Apples#a"></head><body>
+<h1><a name="a">Apples</a></h1><p>red</p></body></html>)";
+
+// A real viewer whose program folder and working folder are empty
+// temporary folders; the working folder is restored afterwards.
+struct RealViewer {
+  QTemporaryDir programFolder;
+  QTemporaryDir workingFolder;
+  QString oldWorkingFolder = QDir::currentPath();
+  FakeDialogs dialogs;
+  QtHelpViewer viewer{dialogs, programFolder.path() + QLatin1Char('/')};
+
+  RealViewer() { QDir::setCurrent(workingFolder.path()); }
+  ~RealViewer() { QDir::setCurrent(oldWorkingFolder); }
+
+  QString InProgramFolder() const {
+    return programFolder.filePath(QStringLiteral("Zanthorix.hlp"));
+  }
+  QString InWorkingFolder() const {
+    return workingFolder.filePath(QStringLiteral("Zanthorix.hlp"));
+  }
+  bool Find() { return viewer.Help(nullptr, QStringLiteral("Zanthorix.hlp"), HELP_FINDER, 0); }
+};
+
+QStringList Items(const QListWidget *list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i)
+    texts << list->item(i)->text().trimmed();
+  return texts;
+}
+
+} // namespace
+
+class HelpTest : public QObject {
+  Q_OBJECT
+private slots:
+  void indexAndCloseSendTheirCommands();
+  void f1OpensTheViewerOnTheContents();
+  void closingTheGameClosesTheViewer();
+  void closingWithoutHelpDoesNothingVisible();
+  void missingFileIsReportedAndTheGameGoesOn();
+  void programFolderComesBeforeWorkingFolder();
+  void unreadableOrOversizedFileIsRefused();
+  void playerClosedViewerOpensAgain();
+  void unknownCommandIsRefused();
+  void documentParsing();
+  void shippedDocumentHoldsTogether();
+  void onlyJumpsWithinTheDocumentAreFollowed();
+};
+
+void HelpTest::indexAndCloseSendTheirCommands() {
+  RecordingHelp help;
+  TestWindow t(1, true, &help);
+  QTest::keyClick(t.window.get(), Qt::Key_F1);
+  t.window->ui()->mnuHelpIndex->trigger();
+  QCOMPARE(int(help.calls.size()), 2);
+  for (const HelpCall &call : help.calls) {
+    QCOMPARE(call.owner, t.window.get());
+    QCOMPARE(call.fileName, QStringLiteral("Zanthorix.hlp")); // bare: the viewer finds it
+    QCOMPARE(call.command, HELP_FINDER);
+    QCOMPARE(call.data, std::uintptr_t(0));
+  }
+
+  bool sheetReleased = false;
+  help.onCall = [&] { sheetReleased = t.window->BallSheet.isNull(); };
+  t.window->close();
+  QCOMPARE(int(help.calls.size()), 3);
+  QCOMPARE(help.calls[2].command, HELP_QUIT);
+  QCOMPARE(help.calls[2].data, std::uintptr_t(0));
+  QCOMPARE(help.calls[2].fileName, QStringLiteral("Zanthorix.hlp"));
+  QVERIFY(sheetReleased);
+}
+
+void HelpTest::f1OpensTheViewerOnTheContents() {
+  RealViewer r;
+  QVERIFY(QFile::copy(ShippedHelpFile(), r.InProgramFolder()));
+  TestWindow t(1, true, &r.viewer);
+  QTest::keyClick(t.window.get(), Qt::Key_F1);
+
+  HelpWindow *w = r.viewer.Window();
+  QVERIFY(w);
+  QVERIFY(w->isVisible());
+  QCOMPARE(w->Path(), r.InProgramFolder());
+  QCOMPARE(w->windowTitle(), QStringLiteral("Zanthorix Help"));
+  QCOMPARE(w->tabs()->currentWidget(), w->contentsList());
+  QCOMPARE(w->tabs()->tabText(0), QStringLiteral("Contents"));
+  QCOMPARE(w->tabs()->tabText(1), QStringLiteral("Index"));
+  QVERIFY(w->contentsList()->count() > 5);
+  QVERIFY(w->indexList()->count() > 10);
+  QVERIFY(w->browser()->toPlainText().contains(QStringLiteral("How to play")));
+  QCOMPARE(w->browser()->verticalScrollBar()->value(), 0);
+  QVERIFY(r.dialogs.boxes.empty());
+
+  // F1 again brings the same window to the front.
+  t.window->activateWindow();
+  QTest::keyClick(t.window.get(), Qt::Key_F1);
+  QCOMPARE(r.viewer.Window(), w);
+  QVERIFY(w->isVisible());
+}
+
+void HelpTest::closingTheGameClosesTheViewer() {
+  RealViewer r;
+  WriteFile(r.InProgramFolder(), SmallHelp);
+  TestWindow t(1, true, &r.viewer);
+  t.window->ui()->mnuHelpIndex->trigger();
+  QVERIFY(r.viewer.Window() && r.viewer.Window()->isVisible());
+  t.window->close();
+  QVERIFY(!r.viewer.Window()->isVisible());
+}
+
+void HelpTest::closingWithoutHelpDoesNothingVisible() {
+  RealViewer r;
+  TestWindow t(1, true, &r.viewer);
+  const int windowsBefore = int(QApplication::topLevelWidgets().size());
+  t.window->close();
+  QCOMPARE(r.viewer.Window(), nullptr);
+  QVERIFY(r.dialogs.boxes.empty());
+  QVERIFY(t.dialogs.boxes.empty());
+  QCOMPARE(int(QApplication::topLevelWidgets().size()), windowsBefore);
+}
+
+void HelpTest::missingFileIsReportedAndTheGameGoesOn() {
+  RealViewer r; // neither folder holds the file
+  TestWindow t(1, true, &r.viewer);
+  QTest::keyClick(t.window.get(), Qt::Key_F1);
+  QCOMPARE(int(r.dialogs.boxes.size()), 1);
+  QCOMPARE(r.dialogs.boxes[0].caption, QStringLiteral("Help"));
+  QCOMPARE(r.dialogs.boxes[0].text, QStringLiteral("Cannot find the help file Zanthorix.hlp."));
+  QCOMPARE(r.dialogs.boxes[0].buttons, MsgButtons::Ok);
+  QCOMPARE(r.viewer.Window(), nullptr);
+  QVERIFY(t.dialogs.boxes.empty()); // the game itself says nothing
+
+  t.Press(17, 17);
+  QVERIFY(t.Panel(1).startsWith(QStringLiteral("Points: ")));
+  t.window->activateWindow();
+  QTest::keyClick(t.window.get(), Qt::Key_F1);
+  QCOMPARE(int(r.dialogs.boxes.size()), 2);
+}
+
+void HelpTest::programFolderComesBeforeWorkingFolder() {
+  RealViewer r;
+  WriteFile(r.InWorkingFolder(), SmallHelp);
+  QCOMPARE(r.viewer.Locate(QStringLiteral("Zanthorix.hlp")),
+           QDir::current().filePath(QStringLiteral("Zanthorix.hlp")));
+  QVERIFY(r.Find());
+  QCOMPARE(QFileInfo(r.viewer.Window()->Path()).canonicalFilePath(),
+           QFileInfo(r.InWorkingFolder()).canonicalFilePath());
+
+  WriteFile(r.InProgramFolder(), SmallHelp);
+  QCOMPARE(r.viewer.Locate(QStringLiteral("Zanthorix.hlp")), r.InProgramFolder());
+  // A name with a folder is taken as it stands.
+  QCOMPARE(r.viewer.Locate(r.InWorkingFolder()), r.InWorkingFolder());
+  QCOMPARE(r.viewer.Locate(r.workingFolder.filePath(QStringLiteral("none.hlp"))), QString());
+}
+
+void HelpTest::unreadableOrOversizedFileIsRefused() {
+  RealViewer r;
+  QVERIFY(QDir(r.programFolder.path()).mkdir(QStringLiteral("Zanthorix.hlp")));
+  QVERIFY(!r.Find());
+  QCOMPARE(int(r.dialogs.boxes.size()), 1);
+  QCOMPARE(r.dialogs.boxes[0].caption, QStringLiteral("Help"));
+  QVERIFY(r.dialogs.boxes[0].text.startsWith(QStringLiteral("Cannot read the help file ")));
+  QCOMPARE(r.viewer.Window(), nullptr);
+
+  QVERIFY(QDir(r.programFolder.path()).rmdir(QStringLiteral("Zanthorix.hlp")));
+  WriteFile(r.InProgramFolder(), QByteArray(QtHelpViewer::MaxFileSize + 1, 'x'));
+  QVERIFY(!r.Find());
+  QCOMPARE(int(r.dialogs.boxes.size()), 2);
+  QVERIFY(r.dialogs.boxes[1].text.contains(QStringLiteral("too large")));
+  QCOMPARE(r.viewer.Window(), nullptr);
+
+  // Right at the limit it is still shown.
+  WriteFile(r.InProgramFolder(),
+            SmallHelp + QByteArray(QtHelpViewer::MaxFileSize - SmallHelp.size(), ' '));
+  QVERIFY(r.Find());
+  QCOMPARE(int(r.dialogs.boxes.size()), 2);
+}
+
+void HelpTest::playerClosedViewerOpensAgain() {
+  RealViewer r;
+  WriteFile(r.InProgramFolder(), SmallHelp);
+  QVERIFY(r.Find());
+  HelpWindow *w = r.viewer.Window();
+  w->tabs()->setCurrentIndex(1);
+  w->close();
+  // Quitting now has nothing left to close.
+  QVERIFY(r.viewer.Help(nullptr, QStringLiteral("Zanthorix.hlp"), HELP_QUIT, 0));
+  QVERIFY(!w->isVisible());
+
+  // Shown again on the contents, and read afresh.
+  WriteFile(r.InProgramFolder(), QByteArray(SmallHelp).replace("Apples", "Pears"));
+  QVERIFY(r.Find());
+  QVERIFY(w->isVisible());
+  QCOMPARE(w->tabs()->currentWidget(), w->contentsList());
+  QCOMPARE(Items(w->contentsList()), QStringList{QStringLiteral("Pears")});
+}
+
+void HelpTest::unknownCommandIsRefused() {
+  RealViewer r;
+  WriteFile(r.InProgramFolder(), SmallHelp);
+  QVERIFY(!r.viewer.Help(nullptr, QStringLiteral("Zanthorix.hlp"), 1, 0));
+  QCOMPARE(r.viewer.Window(), nullptr);
+  QVERIFY(r.dialogs.boxes.empty());
+}
+
+void HelpTest::documentParsing() {
+  const HelpDocument doc = ParseHelpDocument(QStringLiteral(R"(
+<html><head><TITLE>The &amp; Title</TITLE>
+<meta name="index" content="zebra#z">
+<meta name="index" content="Q&amp;A#qa">
+<meta name="index" content="apple#a">
+<meta name="index" content="no anchor">
+<meta name="index" content="#lonely">
+<meta name="keywords" content="ignored#a">
+</head><body>
+<h1><a name="a">First <b>chapter</b></a></h1>
+<h2 id="qa">Questions</h2>
+<h3>
+  <a name='z'>Deep
+  one</a></h3>
+<h2>Not in the contents</h2>
+<p><a name="inline">x</a> <span id="s">y</span></p>
+<h4><a name="four">Too deep</a></h4>
+</body></html>)"));
+  QCOMPARE(doc.title, QStringLiteral("The & Title"));
+  QCOMPARE(int(doc.contents.size()), 3);
+  QCOMPARE(doc.contents[0].title, QStringLiteral("First chapter"));
+  QCOMPARE(doc.contents[0].anchor, QStringLiteral("a"));
+  QCOMPARE(doc.contents[0].level, 1);
+  QCOMPARE(doc.contents[1].anchor, QStringLiteral("qa"));
+  QCOMPARE(doc.contents[1].level, 2);
+  QCOMPARE(doc.contents[2].title, QStringLiteral("Deep one"));
+  QCOMPARE(doc.contents[2].level, 3);
+
+  QStringList terms;
+  for (const HelpIndexEntry &e : doc.index)
+    terms << e.term + QLatin1Char('#') + e.anchor;
+  QCOMPARE(terms, (QStringList{QStringLiteral("apple#a"), QStringLiteral("Q&A#qa"),
+                               QStringLiteral("zebra#z")}));
+  for (const char *anchor : {"a", "qa", "z", "inline", "s", "four"})
+    QVERIFY2(doc.anchors.contains(QString::fromLatin1(anchor)), anchor);
+
+  // Nothing to show is still a document: no contents, no index, no crash.
+  const HelpDocument empty = ParseHelpDocument(QString());
+  QVERIFY(empty.contents.empty() && empty.index.empty() && empty.title.isEmpty());
+}
+
+void HelpTest::shippedDocumentHoldsTogether() {
+  QFile file(ShippedHelpFile());
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const HelpDocument doc = ParseHelpDocument(QString::fromUtf8(file.readAll()));
+
+  QStringList chapters;
+  for (const HelpTopic &topic : doc.contents) {
+    QVERIFY2(doc.anchors.contains(topic.anchor), qPrintable(topic.anchor));
+    if (topic.level == 1) chapters << topic.title;
+  }
+  for (const char *wanted : {"How to play", "Scoring", "Choosing the number of colours",
+                             "High scores", "Menus", "Sound and music", "Your player name"})
+    QVERIFY2(chapters.contains(QString::fromLatin1(wanted)), wanted);
+  QVERIFY(doc.index.size() >= 20);
+  for (const HelpIndexEntry &entry : doc.index)
+    QVERIFY2(doc.anchors.contains(entry.anchor), qPrintable(entry.term));
+  // Every jump inside the text lands somewhere.
+  static const QRegularExpression link(QStringLiteral("href=\"#([^\"]+)\""));
+  for (auto it = link.globalMatch(doc.html); it.hasNext();) {
+    const QString anchor = it.next().captured(1);
+    QVERIFY2(doc.anchors.contains(anchor), qPrintable(anchor));
+  }
+
+  // Choosing an index entry moves the text to its topic.
+  RealViewer r;
+  QVERIFY(QFile::copy(ShippedHelpFile(), r.InProgramFolder()));
+  QVERIFY(r.Find());
+  HelpWindow *w = r.viewer.Window();
+  QVERIFY(QTest::qWaitForWindowExposed(w));
+  w->tabs()->setCurrentIndex(1);
+  w->indexFilter()->setFocus();
+  QTest::keyClicks(w->indexFilter(), QStringLiteral("tie"));
+  QCOMPARE(w->indexList()->currentItem()->text(), QStringLiteral("Ties in the high scores"));
+  QTest::keyClick(w->indexFilter(), Qt::Key_Return);
+  QVERIFY(w->browser()->verticalScrollBar()->value() > 0);
+}
+
+void HelpTest::onlyJumpsWithinTheDocumentAreFollowed() {
+  RealViewer r;
+  WriteFile(r.InProgramFolder(), SmallHelp);
+  QVERIFY(r.Find());
+  QTextBrowser *browser = r.viewer.Window()->browser();
+  const QString before = browser->toHtml();
+  emit browser->anchorClicked(QUrl(QStringLiteral("http://example.org/")));
+  emit browser->anchorClicked(QUrl::fromLocalFile(QStringLiteral("/etc/hostname")));
+  QCOMPARE(browser->toHtml(), before);
+  QVERIFY(browser->source().isEmpty());
+}
+
+ZANTHORIX_GUI_TEST_MAIN(HelpTest)
+#include "tst_help.moc"
