@@ -4,8 +4,12 @@
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
 #include "app/StatusBar.h"
+#include "player/Registry.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
+#include "scores/HighScoreTables.h"
+#include "scores/HighScores.h"
+#include "scores/Windows1252.h"
 #include "ui_Main.h"
 
 #include <QCloseEvent>
@@ -13,6 +17,10 @@
 #include <QScreen>
 
 namespace zanthorix {
+
+namespace {
+const QString UserKey = QStringLiteral("Software\\Mirrowdale\\Zanthorix\\v1.0");
+}
 
 TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
     : QMainWindow(parent), ui_(new Ui::TfrmZanthorix), services_(services) {
@@ -59,6 +67,11 @@ void TfrmZanthorix::FormCreate() {
   BallSheet = QImage(QStringLiteral(":/Balls")).convertToFormat(QImage::Format_RGB32);
   SpriteOrigin = MakeSpriteOrigins();
   DealBoard(board, BallKinds, *services_.rng);
+
+  TRegistry registry(services_.settings);
+  registry.OpenKey(UserKey, false); // a missing key reads as an empty name
+  PlayerName = registry.ReadString(QStringLiteral("User"));
+  registry.CloseKey();
 }
 
 void TfrmZanthorix::showEvent(QShowEvent *event) {
@@ -111,7 +124,8 @@ void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int x, int y) {
     ClearSelection(board);
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop2"));
     SelectGroup(board, column, row, cell.Kind, 1);
-    barStatus()->SetPanelText(1, QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
+    barStatus()->SetPanelText(1,
+                              QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
   } else {
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop"));
     RemoveSelection(board, Score);
@@ -141,7 +155,13 @@ void TfrmZanthorix::GameOver() {
 }
 
 // The finished game's place in the high scores of its ball count.
-void TfrmZanthorix::RankScore() {}
+void TfrmZanthorix::RankScore() {
+  if (!services_.highScores) return;
+  HighScoreTables &tables = *services_.highScores;
+  const std::int32_t rank = FindRank(tables, BallKinds, Score);
+  if (rank > 0)
+    InsertHighScore(tables, BallKinds, rank, ToWindows1252(PlayerName.toStdU16String()), Score);
+}
 
 void TfrmZanthorix::PlaySound(const QString &) {}
 
@@ -156,14 +176,36 @@ void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
 
 void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
 void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
-void TfrmZanthorix::mnuOptionsUserClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsUserClick(QObject *) {
+  TRegistry registry(services_.settings);
+  PlayerName = services_.dialogs->InputBox(
+      QStringLiteral("User Name"), QStringLiteral("Enter a name to use for the high scores"),
+      PlayerName);
+  if (!registry.OpenKey(UserKey, true)) {
+    services_.dialogs->MessageBox(QStringLiteral("Error writing user name to registry!"),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+    // The game ends here without its closing steps, as it always has.
+    if (services_.terminate)
+      services_.terminate();
+    else
+      QCoreApplication::exit(0);
+    return;
+  }
+  registry.WriteString(QStringLiteral("User"), PlayerName);
+  registry.CloseKey();
+}
 void TfrmZanthorix::mnuBalls3Click(QObject *) {}
 void TfrmZanthorix::mnuBalls4Click(QObject *) {}
 void TfrmZanthorix::mnuBalls5Click(QObject *) {}
 void TfrmZanthorix::mnuBalls6Click(QObject *) {}
 void TfrmZanthorix::mnuBalls7Click(QObject *) {}
 void TfrmZanthorix::mnuHelpIndexClick(QObject *) {}
-void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {}
+void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {
+  if (!frmHighScores) return;
+  frmHighScores->show();
+  frmHighScores->raise();
+  frmHighScores->activateWindow();
+}
 void TfrmZanthorix::mnuHelpAboutClick(QObject *) {}
 
 void TfrmZanthorix::closeEvent(QCloseEvent *event) {
@@ -171,8 +213,6 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
   event->accept();
 }
 
-void TfrmZanthorix::FormClose() {
-  BallSheet = QImage();
-}
+void TfrmZanthorix::FormClose() { BallSheet = QImage(); }
 
 } // namespace zanthorix

@@ -1,7 +1,10 @@
+#include "app/Main.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Main.h"
+#include "app/SessionEnd.h"
 #include "rules/Random.h"
+#include "scores/HighScoreTables.h"
+#include "scores/HighScores.h"
 
 #include <QFont>
 
@@ -19,13 +22,21 @@ int main(int argc, char **argv) {
   QtDialogs dialogs;
   app.SetDialogs(&dialogs);
   StdRandom rng(ClockSeed());
+  HighScoreTables highScores;
 
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  services.highScores = &highScores;
 
   TfrmZanthorix frmZanthorix(services);
+  TfrmHighScores frmHighScores(services, frmZanthorix);
+  frmZanthorix.frmHighScores = &frmHighScores;
+
+  // Ended by the session: close as the player would, so the scores are saved.
+  const SessionEnd sessionEnd([&frmZanthorix] { frmZanthorix.close(); });
+
   frmZanthorix.show();
   return app.exec();
 }

@@ -3,12 +3,15 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "player/Registry.h"
 #include "rules/Random.h"
+#include "scores/HighScoreTables.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <deque>
+#include <map>
 #include <memory>
 
 namespace zanthorix {
@@ -25,8 +28,8 @@ class FakeDialogs : public Dialogs {
 public:
   std::vector<ShownBox> boxes;
   std::deque<MsgResult> answers;
-  std::deque<QString> inputs; // what the name prompt gives back
-  QStringList inputCalls;     // caption|prompt|initial of each name prompt
+  std::deque<QString> inputs;  // what the name prompt gives back
+  QStringList inputCalls;      // caption|prompt|initial of each name prompt
   std::function<void()> onBox; // runs while a box is "open"
 
   MsgResult MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
@@ -34,13 +37,31 @@ public:
   QString InputBox(const QString &caption, const QString &prompt, const QString &initial) override;
 };
 
+// A settings store in memory; each failure can be switched on.
+class MemorySettings : public SettingsStore {
+public:
+  std::map<QString, std::map<QString, QVariant>> keys; // by group
+  bool failCreate = false;
+  bool failWrite = false;
+
+  bool KeyOpenable(const RegistryKey &key) override;
+  bool CreateKey(const RegistryKey &key) override;
+  QVariant Value(const RegistryKey &key, const QString &name, bool &failed) override;
+  bool SetValue(const RegistryKey &key, const QString &name, const QString &text) override;
+};
+
 struct TestWindow {
-  explicit TestWindow(std::uint32_t seed = 1, bool show = true);
+  explicit TestWindow(std::uint32_t seed = 1, bool show = true,
+                      const std::function<void(TestWindow &)> &prepare = {});
+  Services MakeServices();
   ~TestWindow();
 
   QTemporaryDir folder;
   FakeDialogs dialogs;
   StdRandom rng;
+  MemorySettings settings;
+  HighScoreTables highScores;
+  int terminated = 0; // times the game was told to end
   std::unique_ptr<TfrmZanthorix> window;
 
   // A press as the player makes it: through the window, at client pixel (x, y).
