@@ -62,7 +62,7 @@ Services TestWindow::MakeServices() {
   services.dialogs = &dialogs;
   services.programFolder = folder.path() + QLatin1Char('/');
   services.highScores = &highScores;
-  services.settings = &settings;
+  services.settings = store;
   services.terminate = [this] { ++terminated; };
   return services;
 }

@@ -60,6 +60,7 @@ struct TestWindow {
   FakeDialogs dialogs;
   StdRandom rng;
   MemorySettings settings;
+  SettingsStore *store = &settings; // the store the window is handed
   HighScoreTables highScores;
   int terminated = 0; // times the game was told to end
   std::unique_ptr<TfrmZanthorix> window;
