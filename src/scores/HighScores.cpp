@@ -22,7 +22,7 @@ ScoreFileSystem &Files(const Services &services) {
 }
 
 // A display column: borderless, in the window's own colour, lines centred.
-void MakeColumn(QPlainTextEdit *box) {
+void MakeColumn(QTextEdit *box) {
   box->setReadOnly(true);
   box->setTextInteractionFlags(Qt::NoTextInteraction);
   box->setContextMenuPolicy(Qt::NoContextMenu);
@@ -37,7 +37,7 @@ void MakeColumn(QPlainTextEdit *box) {
 }
 
 // Replaces the first ten lines of box, keeping any after them.
-void SetLines(QPlainTextEdit *box, const QStringList &first) {
+void SetLines(QTextEdit *box, const QStringList &first) {
   QStringList lines = box->toPlainText().split(QLatin1Char('\n'));
   while (lines.size() < first.size())
     lines << QString();
@@ -62,6 +62,10 @@ TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &ma
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui_(new Ui::TfrmHighScores), services_(services), main_(main), tables_(*services.highScores) {
   ui_->setupUi(this);
+  // The fixed layout is made for an 11-pixel font.
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
   setFixedSize(273, 280);
   // The game ends with its main window, whether or not this one is open.
   setAttribute(Qt::WA_QuitOnClose, false);

@@ -4,9 +4,28 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 
+#include <algorithm>
+
 namespace zanthorix {
 
-TTabControl::TTabControl(QWidget *parent) : QWidget(parent), bar_(new QTabBar(this)) {
+namespace {
+
+// Tabs as narrow as their captions allow, so that all five fit in one row.
+class NarrowTabBar : public QTabBar {
+public:
+  using QTabBar::QTabBar;
+
+protected:
+  QSize tabSizeHint(int index) const override {
+    QSize size = QTabBar::tabSizeHint(index);
+    size.setWidth(std::min(size.width(), fontMetrics().horizontalAdvance(tabText(index)) + 12));
+    return size;
+  }
+};
+
+} // namespace
+
+TTabControl::TTabControl(QWidget *parent) : QWidget(parent), bar_(new NarrowTabBar(this)) {
   bar_->setShape(QTabBar::RoundedSouth);
   bar_->setExpanding(false);
   bar_->setDrawBase(false);
