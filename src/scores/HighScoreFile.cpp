@@ -156,7 +156,13 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   for (HighScoreTable &table : tables.Tables) {
     for (HighScoreEntry &entry : table) {
       std::array<std::uint8_t, RecordSize> record{};
-      const std::size_t got = input->Read(record.data(), record.size(), error);
+      // A read may come back short before the end; only nothing at all ends it.
+      std::size_t got = 0;
+      while (got < RecordSize && error == 0) {
+        const std::size_t n = input->Read(record.data() + got, RecordSize - got, error);
+        if (n == 0) break;
+        got += n;
+      }
       entry.FromRecord(record.data(), got);
       if (error != 0) {
         tables.KeepFile = true;

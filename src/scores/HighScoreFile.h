@@ -32,7 +32,7 @@ public:
   class Input {
   public:
     virtual ~Input() = default;
-    // Reads up to size bytes; a short count with error 0 is the end of file.
+    // Reads up to size bytes; 0 with error 0 is the end of the file.
     virtual std::size_t Read(void *data, std::size_t size, int &error) = 0;
   };
   class Output {
