@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all test check clean format install uninstall
+.PHONY: all test check clean format install uninstall fuzz
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
@@ -36,3 +36,18 @@ uninstall:
 	  rm -f -- "$$file" && echo "Removed $$file"; \
 	done < "$$manifest"; \
 	rmdir "$(PREFIX)/lib/zanthorix" 2>/dev/null || true
+
+# Runs the high-score file reader on generated input for FUZZ_SECONDS; new
+# inputs go to fuzz-out/, the seeds stay as committed.
+FUZZ_SECONDS ?= 60
+FUZZ_SOURCES = tests/fuzz/fuzz_highscorefile.cpp src/scores/HighScoreFile.cpp \
+	src/scores/HighScoreTables.cpp src/scores/Windows1252.cpp
+fuzz-out/fuzz_highscorefile: $(FUZZ_SOURCES) $(wildcard src/scores/*.h)
+	mkdir -p fuzz-out/corpus
+	clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -Isrc \
+		-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+		$(FUZZ_SOURCES) -o $@
+
+fuzz: fuzz-out/fuzz_highscorefile
+	./fuzz-out/fuzz_highscorefile -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
+		-artifact_prefix=fuzz-out/ fuzz-out/corpus tests/fuzz/corpus

@@ -1,5 +1,7 @@
 #include "app/Dialogs.h"
 
+#include "player/InputBox.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -12,13 +14,20 @@ MsgResult QtDialogs::MessageBox(const QString &text, const QString &caption, Msg
   box.setWindowTitle(caption);
   // A lone carriage return breaks the line, as the texts are written.
   QString shown = text;
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+      .replace(QLatin1Char('\r'), QLatin1Char('\n'));
   box.setText(shown);
   box.setTextFormat(Qt::PlainText);
   switch (icon) {
-  case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-  case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-  case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+  case MsgIcon::None:
+    box.setIcon(QMessageBox::NoIcon);
+    break;
+  case MsgIcon::Error:
+    box.setIcon(QMessageBox::Critical);
+    break;
+  case MsgIcon::Exclamation:
+    box.setIcon(QMessageBox::Warning);
+    break;
   }
   if (buttons == MsgButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -32,8 +41,8 @@ MsgResult QtDialogs::MessageBox(const QString &text, const QString &caption, Msg
   return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
 }
 
-QString QtDialogs::InputBox(const QString &, const QString &, const QString &initial) {
-  return initial; // The name prompt comes with the player settings.
+QString QtDialogs::InputBox(const QString &caption, const QString &prompt, const QString &initial) {
+  return zanthorix::InputBox(caption, prompt, initial);
 }
 
 } // namespace zanthorix

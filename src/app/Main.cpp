@@ -6,8 +6,12 @@
 #include "app/StatusBar.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
+#include "player/Registry.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
+#include "scores/HighScoreTables.h"
+#include "scores/HighScores.h"
+#include "scores/Windows1252.h"
 #include "ui_Main.h"
 
 #include <QCloseEvent>
@@ -15,6 +19,10 @@
 #include <QScreen>
 
 namespace zanthorix {
+
+namespace {
+const QString UserKey = QStringLiteral("Software\\Mirrowdale\\Zanthorix\\v1.0");
+}
 
 TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
     : QMainWindow(parent), ui_(new Ui::TfrmZanthorix), services_(services) {
@@ -61,6 +69,11 @@ void TfrmZanthorix::FormCreate() {
   BallSheet = QImage(QStringLiteral(":/Balls")).convertToFormat(QImage::Format_RGB32);
   SpriteOrigin = MakeSpriteOrigins();
   DealBoard(board, BallKinds, *services_.rng);
+
+  TRegistry registry(services_.settings);
+  registry.OpenKey(UserKey, false); // a missing key reads as an empty name
+  PlayerName = registry.ReadString(QStringLiteral("User"));
+  registry.CloseKey();
 }
 
 void TfrmZanthorix::showEvent(QShowEvent *event) {
@@ -144,7 +157,13 @@ void TfrmZanthorix::GameOver() {
 }
 
 // The finished game's place in the high scores of its ball count.
-void TfrmZanthorix::RankScore() {}
+void TfrmZanthorix::RankScore() {
+  if (!services_.highScores) return;
+  HighScoreTables &tables = *services_.highScores;
+  const std::int32_t rank = FindRank(tables, BallKinds, Score);
+  if (rank > 0)
+    InsertHighScore(tables, BallKinds, rank, ToWindows1252(PlayerName.toStdU16String()), Score);
+}
 
 void TfrmZanthorix::PlaySound(const QString &) {}
 
@@ -159,7 +178,24 @@ void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
 
 void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
 void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
-void TfrmZanthorix::mnuOptionsUserClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsUserClick(QObject *) {
+  TRegistry registry(services_.settings);
+  PlayerName = services_.dialogs->InputBox(
+      QStringLiteral("User Name"), QStringLiteral("Enter a name to use for the high scores"),
+      PlayerName);
+  if (!registry.OpenKey(UserKey, true)) {
+    services_.dialogs->MessageBox(QStringLiteral("Error writing user name to registry!"),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+    // The game ends here without its closing steps, as it always has.
+    if (services_.terminate)
+      services_.terminate();
+    else
+      QCoreApplication::exit(0);
+    return;
+  }
+  registry.WriteString(QStringLiteral("User"), PlayerName);
+  registry.CloseKey();
+}
 void TfrmZanthorix::mnuBalls3Click(QObject *sender) { ChooseBallCount(3, sender); }
 void TfrmZanthorix::mnuBalls4Click(QObject *sender) { ChooseBallCount(4, sender); }
 void TfrmZanthorix::mnuBalls5Click(QObject *sender) { ChooseBallCount(5, sender); }
@@ -189,7 +225,13 @@ bool TfrmZanthorix::HelpCommand(std::uint32_t command, std::uintptr_t data) {
 }
 
 void TfrmZanthorix::mnuHelpIndexClick(QObject *) { HelpCommand(HELP_FINDER, 0); }
-void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {}
+
+void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {
+  if (!frmHighScores) return;
+  frmHighScores->show();
+  frmHighScores->raise();
+  frmHighScores->activateWindow();
+}
 
 void TfrmZanthorix::mnuHelpAboutClick(QObject *) {
   if (frmAbout) frmAbout->ShowModeless();

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 
 namespace Ui {
 class TfrmZanthorix;
@@ -20,13 +21,21 @@ class Dialogs;
 class HelpViewer;
 class TStatusBar;
 class TfrmAbout;
+class TfrmHighScores;
+class SettingsStore;
+class ScoreFileSystem;
+struct HighScoreTables;
 
 // What the main window is handed by the program entry, or by a test.
 struct Services {
   Random *rng = nullptr;
   Dialogs *dialogs = nullptr;
-  QString programFolder; // with its trailing separator
+  QString programFolder;                 // with its trailing separator
   HelpViewer *help = nullptr;
+  HighScoreTables *highScores = nullptr; // owned by the program entry
+  SettingsStore *settings = nullptr;     // the real store when null
+  ScoreFileSystem *scoreFiles = nullptr; // the real files when null
+  std::function<void()> terminate;       // ends the message loop when empty
 };
 
 class TfrmZanthorix : public QMainWindow {
@@ -43,6 +52,8 @@ public:
   QString PlayerName;
   QImage BallSheet;
   SpriteOrigins SpriteOrigin{};
+  // Made by the program entry after this window.
+  TfrmHighScores *frmHighScores = nullptr;
 
   // The program's other windows, created after this one.
   TfrmAbout *frmAbout = nullptr;

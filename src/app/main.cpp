@@ -1,9 +1,12 @@
 #include "app/Main.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/SessionEnd.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
 #include "rules/Random.h"
+#include "scores/HighScoreTables.h"
+#include "scores/HighScores.h"
 
 #include <QFont>
 
@@ -21,17 +24,25 @@ int main(int argc, char **argv) {
   QtDialogs dialogs;
   app.SetDialogs(&dialogs);
   StdRandom rng(ClockSeed());
+  HighScoreTables highScores;
 
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  services.highScores = &highScores;
   QtHelpViewer help(dialogs, services.programFolder);
   services.help = &help;
 
   TfrmZanthorix frmZanthorix(services);
   TfrmAbout frmAbout(frmZanthorix);
   frmZanthorix.frmAbout = &frmAbout;
+  TfrmHighScores frmHighScores(services, frmZanthorix);
+  frmZanthorix.frmHighScores = &frmHighScores;
+
+  // Ended by the session: close as the player would, so the scores are saved.
+  const SessionEnd sessionEnd([&frmZanthorix] { frmZanthorix.close(); });
+
   frmZanthorix.show();
   return app.exec();
 }

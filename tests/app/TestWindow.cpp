@@ -28,14 +28,53 @@ QString FakeDialogs::InputBox(const QString &caption, const QString &prompt,
   return typed;
 }
 
-TestWindow::TestWindow(std::uint32_t seed, bool show, HelpViewer *help) : rng(seed) {
-  if (auto *app = TApplication::instance()) app->SetDialogs(&dialogs);
+static QString Group(const RegistryKey &key) {
+  return key.organisation + QLatin1Char('/') + key.application + QLatin1Char('/') + key.group;
+}
+
+bool MemorySettings::KeyOpenable(const RegistryKey &key) {
+  return keys.count(Group(key)) > 0 && !failWrite;
+}
+
+bool MemorySettings::CreateKey(const RegistryKey &key) {
+  if (failCreate) return false;
+  keys[Group(key)];
+  return true;
+}
+
+QVariant MemorySettings::Value(const RegistryKey &key, const QString &name, bool &failed) {
+  failed = false;
+  const auto group = keys.find(Group(key));
+  if (group == keys.end()) return {};
+  const auto value = group->second.find(name);
+  return value == group->second.end() ? QVariant() : value->second;
+}
+
+bool MemorySettings::SetValue(const RegistryKey &key, const QString &name, const QString &text) {
+  if (failWrite) return false;
+  keys[Group(key)][name] = text;
+  return true;
+}
+
+Services TestWindow::MakeServices() {
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = folder.path() + QLatin1Char('/');
+  services.highScores = &highScores;
+  services.settings = store;
   services.help = help;
-  window = std::make_unique<TfrmZanthorix>(services);
+  services.terminate = [this] { ++terminated; };
+  return services;
+}
+
+TestWindow::TestWindow(std::uint32_t seed, bool show,
+                       const std::function<void(TestWindow &)> &prepare)
+    : rng(seed) {
+  if (auto *app = TApplication::instance()) app->SetDialogs(&dialogs);
+  ResetHighScoreTables(highScores);
+  if (prepare) prepare(*this);
+  window = std::make_unique<TfrmZanthorix>(MakeServices());
   if (show) {
     window->show();
     window->activateWindow();

@@ -4,12 +4,15 @@
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "player/HelpViewer.h"
+#include "player/Registry.h"
 #include "rules/Random.h"
+#include "scores/HighScoreTables.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <deque>
+#include <map>
 #include <memory>
 
 namespace zanthorix {
@@ -35,14 +38,34 @@ public:
   QString InputBox(const QString &caption, const QString &prompt, const QString &initial) override;
 };
 
+// A settings store in memory; each failure can be switched on.
+class MemorySettings : public SettingsStore {
+public:
+  std::map<QString, std::map<QString, QVariant>> keys; // by group
+  bool failCreate = false;
+  bool failWrite = false;
+
+  bool KeyOpenable(const RegistryKey &key) override;
+  bool CreateKey(const RegistryKey &key) override;
+  QVariant Value(const RegistryKey &key, const QString &name, bool &failed) override;
+  bool SetValue(const RegistryKey &key, const QString &name, const QString &text) override;
+};
+
 struct TestWindow {
-  // help: the help viewer the window hands its help commands to, if any.
-  explicit TestWindow(std::uint32_t seed = 1, bool show = true, HelpViewer *help = nullptr);
+  // prepare runs before the window is made, to set up what it is handed.
+  explicit TestWindow(std::uint32_t seed = 1, bool show = true,
+                      const std::function<void(TestWindow &)> &prepare = {});
+  Services MakeServices();
   ~TestWindow();
 
   QTemporaryDir folder;
   FakeDialogs dialogs;
   StdRandom rng;
+  MemorySettings settings;
+  SettingsStore *store = &settings; // the store the window is handed
+  HelpViewer *help = nullptr;        // the help viewer, if any
+  HighScoreTables highScores;
+  int terminated = 0; // times the game was told to end
   std::unique_ptr<TfrmZanthorix> window;
 
   // A press as the player makes it: through the window, at client pixel (x, y).

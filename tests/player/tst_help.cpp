@@ -98,7 +98,7 @@ private slots:
 
 void HelpTest::indexAndCloseSendTheirCommands() {
   RecordingHelp help;
-  TestWindow t(1, true, &help);
+  TestWindow t(1, true, [&](TestWindow &w) { w.help = &help; });
   QTest::keyClick(t.window.get(), Qt::Key_F1);
   t.window->ui()->mnuHelpIndex->trigger();
   QCOMPARE(int(help.calls.size()), 2);
@@ -122,7 +122,7 @@ void HelpTest::indexAndCloseSendTheirCommands() {
 void HelpTest::f1OpensTheViewerOnTheContents() {
   RealViewer r;
   QVERIFY(QFile::copy(ShippedHelpFile(), r.InProgramFolder()));
-  TestWindow t(1, true, &r.viewer);
+  TestWindow t(1, true, [&](TestWindow &w) { w.help = &r.viewer; });
   QTest::keyClick(t.window.get(), Qt::Key_F1);
 
   HelpWindow *w = r.viewer.Window();
@@ -149,7 +149,7 @@ void HelpTest::f1OpensTheViewerOnTheContents() {
 void HelpTest::closingTheGameClosesTheViewer() {
   RealViewer r;
   WriteFile(r.InProgramFolder(), SmallHelp);
-  TestWindow t(1, true, &r.viewer);
+  TestWindow t(1, true, [&](TestWindow &w) { w.help = &r.viewer; });
   t.window->ui()->mnuHelpIndex->trigger();
   QVERIFY(r.viewer.Window() && r.viewer.Window()->isVisible());
   t.window->close();
@@ -158,7 +158,7 @@ void HelpTest::closingTheGameClosesTheViewer() {
 
 void HelpTest::closingWithoutHelpDoesNothingVisible() {
   RealViewer r;
-  TestWindow t(1, true, &r.viewer);
+  TestWindow t(1, true, [&](TestWindow &w) { w.help = &r.viewer; });
   const int windowsBefore = int(QApplication::topLevelWidgets().size());
   t.window->close();
   QCOMPARE(r.viewer.Window(), nullptr);
@@ -169,7 +169,7 @@ void HelpTest::closingWithoutHelpDoesNothingVisible() {
 
 void HelpTest::missingFileIsReportedAndTheGameGoesOn() {
   RealViewer r; // neither folder holds the file
-  TestWindow t(1, true, &r.viewer);
+  TestWindow t(1, true, [&](TestWindow &w) { w.help = &r.viewer; });
   QTest::keyClick(t.window.get(), Qt::Key_F1);
   QCOMPARE(int(r.dialogs.boxes.size()), 1);
   QCOMPARE(r.dialogs.boxes[0].caption, QStringLiteral("Help"));

@@ -1,0 +1,25 @@
+// A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT) closes
+// the main window the orderly way, so that the high scores are saved.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+namespace zanthorix {
+
+class SessionEnd : public QObject {
+  Q_OBJECT
+public:
+  // onEnd runs on the UI thread, once per request. One instance at a time.
+  explicit SessionEnd(std::function<void()> onEnd, QObject *parent = nullptr);
+  ~SessionEnd() override;
+
+private:
+  std::function<void()> onEnd_;
+  QSocketNotifier *notifier_ = nullptr;
+};
+
+} // namespace zanthorix

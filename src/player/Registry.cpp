@@ -1,0 +1,103 @@
+#include "player/Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <unistd.h>
+
+namespace zanthorix {
+
+std::optional<RegistryKey> RegistryKey::FromPath(const QString &path) {
+  const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+  if (parts.size() < 4 || parts[0].compare(QLatin1String("Software"), Qt::CaseInsensitive) != 0)
+    return std::nullopt;
+  return RegistryKey{parts[1], parts[2], parts.mid(3).join(QLatin1Char('/'))};
+}
+
+namespace {
+
+bool MayWrite(const QString &path) {
+  return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
+  // Asking QSettings whether it is writable would create the folder.
+  const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
+                           key.application);
+  const QFileInfo file(settings.fileName());
+  if (!file.isFile() || !settings.childGroups().contains(key.group)) return false;
+  return MayWrite(file.filePath()) && MayWrite(file.path());
+}
+
+bool QSettingsStore::CreateKey(const RegistryKey &key) {
+  const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
+                           key.application);
+  const QFileInfo file(settings.fileName());
+  if (!QDir().mkpath(file.path())) return false;
+  return MayWrite(file.path()) && (!file.exists() || MayWrite(file.filePath()));
+}
+
+QVariant QSettingsStore::Value(const RegistryKey &key, const QString &name, bool &failed) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
+                     key.application);
+  failed = settings.status() == QSettings::AccessError;
+  settings.beginGroup(key.group);
+  return settings.value(name);
+}
+
+bool QSettingsStore::SetValue(const RegistryKey &key, const QString &name, const QString &text) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
+                     key.application);
+  settings.beginGroup(key.group);
+  settings.setValue(name, text);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
+}
+
+static SettingsStore &RealStore() {
+  static QSettingsStore store;
+  return store;
+}
+
+TRegistry::TRegistry(SettingsStore *store) : store_(store ? store : &RealStore()) {}
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+bool TRegistry::OpenKey(const QString &path, bool canCreate) {
+  const auto key = RegistryKey::FromPath(path);
+  if (!key) return false;
+  const bool opened = canCreate ? store_->CreateKey(*key) : store_->KeyOpenable(*key);
+  if (!opened) return false;
+  CloseKey();
+  current_ = key;
+  currentPath_ = path;
+  return true;
+}
+
+QString TRegistry::ReadString(const QString &name) {
+  if (!current_) return QString();
+  bool failed = false;
+  const QVariant value = store_->Value(*current_, name, failed);
+  if (failed) throw ERegistryException("Failed to get data for '" + name.toStdString() + "'");
+  if (!value.isValid()) return QString();
+  if (value.typeId() != QMetaType::QString)
+    throw ERegistryException("Invalid data type for '" + name.toStdString() + "'");
+  const QString text = value.toString();
+  const qsizetype nul = text.indexOf(QChar(0));
+  return nul < 0 ? text : text.left(nul);
+}
+
+void TRegistry::WriteString(const QString &name, const QString &value) {
+  if (!current_ || !store_->SetValue(*current_, name, value))
+    throw ERegistryException("Failed to set data for '" + name.toStdString() + "'");
+}
+
+void TRegistry::CloseKey() {
+  current_.reset();
+  currentPath_.clear();
+}
+
+} // namespace zanthorix

@@ -1,0 +1,145 @@
+#include "scores/HighScores.h"
+
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "scores/HighScoreFile.h"
+#include "scores/Windows1252.h"
+#include "ui_HighScores.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTabBar>
+#include <QTextBlock>
+
+namespace zanthorix {
+
+namespace {
+
+ScoreFileSystem &Files(const Services &services) {
+  static PosixScoreFileSystem real;
+  return services.scoreFiles ? *services.scoreFiles : real;
+}
+
+// A display column: borderless, in the window's own colour, lines centred.
+void MakeColumn(QTextEdit *box) {
+  box->setReadOnly(true);
+  box->setTextInteractionFlags(Qt::NoTextInteraction);
+  box->setContextMenuPolicy(Qt::NoContextMenu);
+  QPalette palette = box->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+  box->setPalette(palette);
+  box->document()->setDocumentMargin(0);
+  QTextOption option = box->document()->defaultTextOption();
+  option.setAlignment(Qt::AlignHCenter);
+  option.setWrapMode(QTextOption::NoWrap);
+  box->document()->setDefaultTextOption(option);
+}
+
+// Replaces the first ten lines of box, keeping any after them.
+void SetLines(QTextEdit *box, const QStringList &first) {
+  QStringList lines = box->toPlainText().split(QLatin1Char('\n'));
+  while (lines.size() < first.size())
+    lines << QString();
+  for (qsizetype i = 0; i < first.size(); ++i)
+    lines[i] = first[i];
+  box->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+// A name from a foreign file may hold line breaks; they must not push the
+// column out of line with the place numbers.
+QString Shown(const HighScoreEntry &entry) {
+  QString name = QString::fromStdU16String(FromWindows1252(entry.Name()));
+  for (QChar &c : name)
+    if (c.unicode() < 0x20) c = QLatin1Char(' ');
+  return name;
+}
+
+} // namespace
+
+TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &main, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ui_(new Ui::TfrmHighScores), services_(services), main_(main), tables_(*services.highScores) {
+  ui_->setupUi(this);
+  // The fixed layout is made for an 11-pixel font.
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+  setFixedSize(273, 280);
+  // The game ends with its main window, whether or not this one is open.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  MakeColumn(ui_->txtNames);
+  MakeColumn(ui_->txtScores);
+  setTabOrder(ui_->btnOK, ui_->tabHighScores->tabBar());
+  setTabOrder(ui_->tabHighScores->tabBar(), ui_->txtScores);
+  setTabOrder(ui_->txtScores, ui_->txtNames);
+  setTabOrder(ui_->txtNames, ui_->btnEraseScores);
+  ui_->btnOK->setFocus();
+
+  connect(ui_->tabHighScores, &TTabControl::Change, this,
+          [this] { tabHighScoresChange(ui_->tabHighScores); });
+  connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui_->btnOK); });
+  connect(ui_->btnEraseScores, &QPushButton::clicked, this,
+          [this] { btnEraseScoresClick(ui_->btnEraseScores); });
+
+  if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  Guarded([this] { FormCreate(); });
+}
+
+TfrmHighScores::~TfrmHighScores() {
+  Guarded([this] { FormDestroy(); });
+  delete ui_;
+}
+
+void TfrmHighScores::FormCreate() {
+  LoadHighScores(tables_, services_.programFolder.toStdString(), Files(services_));
+}
+
+void TfrmHighScores::FormDestroy() {
+  SaveHighScores(tables_, services_.programFolder.toStdString(), Files(services_));
+}
+
+void TfrmHighScores::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmHighScores::FormShow() {
+  ui_->tabHighScores->setTabIndex(main_.BallKinds - 3);
+  tabHighScoresChange(nullptr);
+  setWindowTitle(QStringLiteral("High Scores - ") + main_.PlayerName);
+}
+
+void TfrmHighScores::tabHighScoresChange(QObject *) {
+  ui_->txtNames->hide();
+  ui_->txtScores->hide();
+  const HighScoreTable &table = tables_.Tables.at(ui_->tabHighScores->tabIndex());
+  QStringList names;
+  QStringList scores;
+  for (const HighScoreEntry &entry : table) {
+    names << Shown(entry);
+    scores << QString::number(entry.Score);
+  }
+  SetLines(ui_->txtNames, names);
+  SetLines(ui_->txtScores, scores);
+  ui_->txtNames->show();
+  ui_->txtScores->show();
+}
+
+void TfrmHighScores::btnOKClick(QObject *) { hide(); }
+
+void TfrmHighScores::btnEraseScoresClick(QObject *) {
+  const MsgResult answer = services_.dialogs->MessageBox(
+      QStringLiteral("Are you sure you want to erase ALL the high scores?"),
+      QStringLiteral("Are you sure?"), MsgButtons::YesNo, MsgIcon::Exclamation);
+  if (answer != MsgResult::Yes) return;
+  ResetHighScoreTables(tables_);
+  tabHighScoresChange(nullptr);
+}
+
+} // namespace zanthorix

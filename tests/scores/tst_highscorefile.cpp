@@ -1,0 +1,347 @@
+// The high-score file: its bytes, short and long files, and saves that fail.
+#include "scores/HighScoreFile.h"
+#include "scores/Windows1252.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace zanthorix;
+
+namespace {
+
+// The real files, with failures switched on by the test.
+class FaultyFiles : public PosixScoreFileSystem {
+public:
+  bool readOnly = false;   // the file may be read but not replaced
+  int readErrorAfter = -1; // bytes read before the system fails a read
+  int readError = EIO;
+  int writeShortAfter = -1; // bytes written before the disk is full
+  int renameError = 0;
+  std::vector<std::string> created;
+
+  std::unique_ptr<Input> OpenRead(const std::string &path, int &error) override {
+    auto real = PosixScoreFileSystem::OpenRead(path, error);
+    if (!real || readErrorAfter < 0) return real;
+    return std::make_unique<FailingInput>(std::move(real), readErrorAfter, readError);
+  }
+  bool MayReplace(const std::string &path) override {
+    return !readOnly && PosixScoreFileSystem::MayReplace(path);
+  }
+  std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
+                                       int &error) override {
+    auto real = PosixScoreFileSystem::CreateBeside(path, tempPath, error);
+    if (real) created.push_back(tempPath);
+    if (!real || writeShortAfter < 0) return real;
+    return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
+  }
+  int Rename(const std::string &from, const std::string &to) override {
+    return renameError ? renameError : PosixScoreFileSystem::Rename(from, to);
+  }
+
+private:
+  struct FailingInput : Input {
+    FailingInput(std::unique_ptr<Input> real, int left, int error)
+        : real(std::move(real)), left(left), error(error) {}
+    std::size_t Read(void *data, std::size_t size, int &err) override {
+      const std::size_t allowed = std::min<std::size_t>(size, std::size_t(left));
+      const std::size_t got = real->Read(data, allowed, err);
+      left -= int(got);
+      if (got == allowed && allowed < size) err = error;
+      return got;
+    }
+    std::unique_ptr<Input> real;
+    int left;
+    int error;
+  };
+  struct ShortOutput : Output {
+    ShortOutput(std::unique_ptr<Output> real, int left) : real(std::move(real)), left(left) {}
+    std::size_t Write(const void *data, std::size_t size, int &error) override {
+      const std::size_t allowed = std::min<std::size_t>(size, std::size_t(left));
+      const std::size_t done = real->Write(data, allowed, error);
+      left -= int(done);
+      return done; // short, with no system error: the disk is full
+    }
+    int Finish() override { return real->Finish(); }
+    std::unique_ptr<Output> real;
+    int left;
+  };
+};
+
+QByteArray Record(const HighScoreEntry &e) {
+  const auto r = e.ToRecord();
+  return QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size()));
+}
+
+// 50 records as another run may have left them: names of every length, and
+// leftovers after each name and in the filler.
+QByteArray LivedInFile(quint32 seed, int records = RecordCount) {
+  QRandomGenerator random(seed);
+  QByteArray bytes(records * int(RecordSize), '\0');
+  for (int r = 0; r < records; ++r) {
+    char *rec = bytes.data() + r * RecordSize;
+    for (std::size_t i = 0; i < RecordSize; ++i)
+      rec[i] = char(random.bounded(256));
+    rec[0] = char(random.bounded(101));
+  }
+  return bytes;
+}
+
+QString Ex(const std::function<void()> &f) {
+  try {
+    f();
+  } catch (const EInOutError &e) {
+    return QString::fromUtf8(e.what());
+  }
+  return QString();
+}
+
+} // namespace
+
+class HighScoreFileTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void defaultRecordBytes();
+  void noFileGivesDefaultsAndSaveWritesFifty();
+  void untouchedTablesAreWrittenBackByteForByte();
+  void emptyFile();
+  void threeAndAHalfRecords();
+  void longerFileIsCutToFifty();
+  void readOnlyFileIsUsedAndLeftAlone();
+  void folderInsteadOfFile();
+  void failedSaveKeepsTheOldFile();
+  void failedRenameKeepsTheOldFile();
+  void systemReadErrorLeavesTheFileAlone();
+  void errorTexts();
+  void nameLengthAbove100();
+  void windows1252Names();
+
+private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::string folder_;
+  QString path_;
+  HighScoreTables tables_;
+  FaultyFiles files_;
+
+  void Write(const QByteArray &bytes) {
+    QFile f(path_);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  }
+  QByteArray Read() {
+    QFile f(path_);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  QString Load() {
+    return Ex([this] { LoadHighScores(tables_, folder_, files_); });
+  }
+  QString Save() {
+    return Ex([this] { SaveHighScores(tables_, folder_, files_); });
+  }
+  bool OnlyTheFileInFolder() { return QDir(dir_->path()).entryList(QDir::Files).size() == 1; }
+};
+
+void HighScoreFileTest::init() {
+  dir_ = std::make_unique<QTemporaryDir>();
+  folder_ = dir_->path().toStdString() + "/";
+  path_ = dir_->path() + "/HighScores.Dat";
+  tables_ = HighScoreTables{};
+  files_ = FaultyFiles{};
+}
+
+void HighScoreFileTest::defaultRecordBytes() {
+  ResetHighScoreTables(tables_);
+  QByteArray expected(108, '\0');
+  expected[0] = 0x12;
+  expected.replace(1, 18, "This could be you!");
+  expected[104] = 0x0A;
+  QCOMPARE(Record(tables_.Tables[0][0]), expected);
+  expected[104] = 0x01;
+  QCOMPARE(Record(tables_.Tables[4][9]), expected);
+}
+
+void HighScoreFileTest::noFileGivesDefaultsAndSaveWritesFifty() {
+  QCOMPARE(Load(), QString());
+  for (const HighScoreTable &t : tables_.Tables)
+    for (int i = 0; i < 10; ++i) {
+      QCOMPARE(t[i].Name(), std::string(DefaultName));
+      QCOMPARE(t[i].Score, 10 - i);
+    }
+  QVERIFY(!QFile::exists(path_)); // loading creates nothing
+  QCOMPARE(Save(), QString());
+  const QByteArray bytes = Read();
+  QCOMPARE(bytes.size(), 50 * 108);
+  QCOMPARE(bytes.mid(49 * 108, 108), Record(tables_.Tables[4][9]));
+  QVERIFY(OnlyTheFileInFolder());
+}
+
+void HighScoreFileTest::untouchedTablesAreWrittenBackByteForByte() {
+  const QByteArray original = LivedInFile(7);
+  Write(original);
+  QCOMPARE(Load(), QString());
+  // Record 13 is entry 4 of the table for four kinds.
+  QCOMPARE(Record(tables_.Tables[1][3]), original.mid(13 * 108, 108));
+  // Scores are little-endian.
+  const auto *rec = reinterpret_cast<const unsigned char *>(original.constData()) + 13 * 108;
+  QCOMPARE(
+      std::uint32_t(tables_.Tables[1][3].Score),
+      std::uint32_t(rec[104] | rec[105] << 8 | rec[106] << 16 | std::uint32_t(rec[107]) << 24));
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(), original);
+  QVERIFY(OnlyTheFileInFolder());
+}
+
+void HighScoreFileTest::emptyFile() {
+  Write(QByteArray());
+  QCOMPARE(Load(), QStringLiteral("Read beyond end of file"));
+  for (const HighScoreTable &t : tables_.Tables)
+    for (const HighScoreEntry &e : t)
+      QVERIFY(e == HighScoreEntry{});
+  QVERIFY(!tables_.KeepFile);
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(), QByteArray(50 * 108, '\0'));
+}
+
+void HighScoreFileTest::threeAndAHalfRecords() {
+  const QByteArray lived = LivedInFile(3, 4);
+  Write(lived.left(3 * 108));
+  QCOMPARE(Load(), QStringLiteral("Read beyond end of file"));
+  for (int i = 0; i < 3; ++i)
+    QCOMPARE(Record(tables_.Tables[0][i]), lived.mid(i * 108, 108));
+  QVERIFY(tables_.Tables[0][3] == HighScoreEntry{});
+  QVERIFY(tables_.Tables[4][9] == HighScoreEntry{});
+
+  // A record read in part keeps what it held in the rest.
+  tables_ = HighScoreTables{};
+  ResetHighScoreTables(tables_);
+  const QByteArray defaultFourth = Record(tables_.Tables[0][3]);
+  Write(lived.left(3 * 108 + 54));
+  QCOMPARE(Load(), QStringLiteral("Read beyond end of file"));
+  QCOMPARE(Record(tables_.Tables[0][3]), lived.mid(3 * 108, 54) + defaultFourth.mid(54));
+  QCOMPARE(tables_.Tables[0][4].Score, 6); // untouched after the short record
+}
+
+void HighScoreFileTest::longerFileIsCutToFifty() {
+  const QByteArray lived = LivedInFile(11, 60);
+  Write(lived);
+  QCOMPARE(Load(), QString());
+  QCOMPARE(Record(tables_.Tables[4][9]), lived.mid(49 * 108, 108));
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(), lived.left(50 * 108));
+}
+
+void HighScoreFileTest::readOnlyFileIsUsedAndLeftAlone() {
+  const QByteArray lived = LivedInFile(5);
+  Write(lived);
+  files_.readOnly = true;
+  QCOMPARE(Load(), QString());
+  QCOMPARE(Record(tables_.Tables[2][0]), lived.mid(20 * 108, 108));
+  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+  QCOMPARE(Save(), QString()); // silently
+  QCOMPARE(Read(), lived);
+  QVERIFY(files_.created.empty());
+}
+
+void HighScoreFileTest::folderInsteadOfFile() {
+  QVERIFY(QDir(dir_->path()).mkdir("HighScores.Dat"));
+  QCOMPARE(Load(), QString());
+  QCOMPARE(tables_.Tables[0][0].Score, 10); // defaults
+  QCOMPARE(Save(), QString());
+  QVERIFY(QFileInfo(path_).isDir());
+  QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 0);
+}
+
+void HighScoreFileTest::failedSaveKeepsTheOldFile() {
+  const QByteArray lived = LivedInFile(9);
+  Write(lived);
+  QCOMPARE(Load(), QString());
+  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+  files_.writeShortAfter = 20 * 108 + 50; // part-way through record 21
+  QCOMPARE(Save(), QStringLiteral("Disk full"));
+  QCOMPARE(Read(), lived);
+  QVERIFY(OnlyTheFileInFolder()); // the half-written copy is gone
+
+  // With room again the next save goes through.
+  files_.writeShortAfter = -1;
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read().left(4), QByteArray("\x03New"));
+}
+
+void HighScoreFileTest::failedRenameKeepsTheOldFile() {
+  const QByteArray lived = LivedInFile(10);
+  Write(lived);
+  QCOMPARE(Load(), QString());
+  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+  files_.renameError = EACCES;
+  QCOMPARE(Save(), QStringLiteral("File access denied"));
+  QCOMPARE(Read(), lived);
+  QVERIFY(OnlyTheFileInFolder());
+}
+
+void HighScoreFileTest::systemReadErrorLeavesTheFileAlone() {
+  const QByteArray lived = LivedInFile(4);
+  Write(lived);
+  files_.readErrorAfter = 5 * 108 + 10;
+  QCOMPARE(Load(), QStringLiteral("I/O error 5"));
+  QVERIFY(tables_.KeepFile);
+  QCOMPARE(Record(tables_.Tables[0][5]).left(10), lived.mid(5 * 108, 10));
+  QCOMPARE(tables_.Tables[0][6].Score, 0);
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(), lived);
+  QVERIFY(files_.created.empty());
+
+  // A good load later clears the mark.
+  files_.readErrorAfter = -1;
+  QCOMPARE(Load(), QString());
+  QVERIFY(!tables_.KeepFile);
+}
+
+void HighScoreFileTest::errorTexts() {
+  QCOMPARE(InOutErrorText(ENOENT), std::string("File not found"));
+  QCOMPARE(InOutErrorText(ENOTDIR), std::string("Invalid filename"));
+  QCOMPARE(InOutErrorText(EMFILE), std::string("Too many open files"));
+  QCOMPARE(InOutErrorText(EACCES), std::string("File access denied"));
+  QCOMPARE(InOutErrorText(ENOSPC), std::string("Disk full"));
+  QCOMPARE(InOutErrorText(EIO), std::string("I/O error 5"));
+
+  Write(LivedInFile(1));
+  files_.readErrorAfter = 0;
+  files_.readError = EACCES;
+  QCOMPARE(Load(), QStringLiteral("File access denied"));
+}
+
+// A length byte only a foreign file can hold: the name stops at the field.
+void HighScoreFileTest::nameLengthAbove100() {
+  QByteArray bytes = LivedInFile(12);
+  bytes[0] = char(200);
+  bytes.replace(1, 100, QByteArray(100, 'n'));
+  bytes.replace(101, 7, QByteArray("FFFSSSS", 7));
+  bytes[108] = char(255);
+  Write(bytes);
+  QCOMPARE(Load(), QString());
+  QCOMPARE(tables_.Tables[0][0].Name(), std::string(100, 'n'));
+  QCOMPARE(tables_.Tables[0][1].Name().size(), std::size_t(100));
+  QVERIFY(tables_.Tables[0][1].Name() == std::string(bytes.constData() + 109, 100));
+}
+
+void HighScoreFileTest::windows1252Names() {
+  const std::u16string name = u"Zo\u00eb \u20acuro \u2713 \U0001F600!";
+  const std::string bytes = ToWindows1252(name);
+  QCOMPARE(bytes, std::string("Zo\xeb \x80uro ? ?!"));
+  QCOMPARE(FromWindows1252("\x80\x9f\xff\x81"), std::u16string(u"\u20ac\u0178\u00ff\u0081"));
+  // Every byte reads back as itself.
+  std::string all;
+  for (int b = 0; b < 256; ++b)
+    all.push_back(char(b));
+  QCOMPARE(ToWindows1252(FromWindows1252(all)), all);
+  // A lone surrogate is no character either.
+  QCOMPARE(ToWindows1252(std::u16string(1, char16_t(0xD800))), std::string("?"));
+}
+
+QTEST_APPLESS_MAIN(HighScoreFileTest)
+#include "tst_highscorefile.moc"
