@@ -4,11 +4,13 @@
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
 #include "app/StatusBar.h"
+#include "media/MediaPlayer.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
 #include "ui_Main.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QPainter>
 #include <QScreen>
 
@@ -17,6 +19,16 @@ namespace zanthorix {
 TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
     : QMainWindow(parent), ui_(new Ui::TfrmZanthorix), services_(services) {
   ui_->setupUi(this);
+  if (!services_.media) {
+    noMedia_ = std::make_unique<NoMediaDevice>();
+    services_.media = noMedia_.get();
+  }
+  mpSoundFX = new TMediaPlayer(*services_.media, TMPDeviceTypes::dtWaveAudio, this);
+  mpSoundFX->setObjectName(QStringLiteral("mpSoundFX"));
+  mpSoundFX->OnNotify = [this](QObject *sender) { mpSoundFXNotify(sender); };
+  mpMusic = new TMediaPlayer(*services_.media, TMPDeviceTypes::dtSequencer, this);
+  mpMusic->setObjectName(QStringLiteral("mpMusic"));
+  mpMusic->OnNotify = [this](QObject *sender) { mpMusicNotify(sender); };
   ui_->boardArea->OnPaint = [this](QPainter &painter) { FormPaint(painter); };
   ui_->boardArea->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
     FormMouseDown(button, x, y);
@@ -39,7 +51,12 @@ TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
   Guarded([this] { FormCreate(); });
 }
 
-TfrmZanthorix::~TfrmZanthorix() { delete ui_; }
+TfrmZanthorix::~TfrmZanthorix() {
+  // The players close their devices before the device layer can go.
+  delete mpSoundFX;
+  delete mpMusic;
+  delete ui_;
+}
 
 TStatusBar *TfrmZanthorix::barStatus() const { return ui_->barStatus; }
 
@@ -73,7 +90,27 @@ void TfrmZanthorix::showEvent(QShowEvent *event) {
   FormShow();
 }
 
-void TfrmZanthorix::FormShow() {}
+void TfrmZanthorix::FormShow() {
+  const QString path = services_.programFolder + QStringLiteral("bgmusic.mid");
+  if (!QFileInfo(path).isFile()) {
+    services_.dialogs->MessageBox(QStringLiteral("Error finding ") + path + QLatin1Char('!'),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+    ui_->mnuOptionsMusic->setEnabled(false);
+    return;
+  }
+  mpMusic->FileName = path;
+  try {
+    mpMusic->Open();
+  } catch (const std::exception &) {
+    ShowMusicError();
+  }
+}
+
+void TfrmZanthorix::ShowMusicError() {
+  services_.dialogs->MessageBox(QStringLiteral("Error code: ") + QString::number(mpMusic->Error()) +
+                                    QStringLiteral("\r\n") + mpMusic->ErrorMessage(),
+                                QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::Exclamation);
+}
 
 // The client area is the board with the status bar below it; the menu bar
 // sits above it, outside.
@@ -111,7 +148,8 @@ void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int x, int y) {
     ClearSelection(board);
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop2"));
     SelectGroup(board, column, row, cell.Kind, 1);
-    barStatus()->SetPanelText(1, QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
+    barStatus()->SetPanelText(1,
+                              QStringLiteral("Points: ") + QString::number(SelectionPoints(board)));
   } else {
     if (ui_->mnuOptionsSoundFX->isChecked()) PlaySound(QStringLiteral("pop"));
     RemoveSelection(board, Score);
@@ -143,7 +181,32 @@ void TfrmZanthorix::GameOver() {
 // The finished game's place in the high scores of its ball count.
 void TfrmZanthorix::RankScore() {}
 
-void TfrmZanthorix::PlaySound(const QString &) {}
+void TfrmZanthorix::PlaySound(const QString &name) {
+  const QString path = services_.programFolder + name + QStringLiteral(".wav");
+  if (!QFileInfo(path).isFile()) return;
+  if (mpSoundFX->Mode() == mpPlaying) {
+    mpSoundFX->Stop();
+    mpSoundFX->Close();
+  }
+  mpSoundFX->FileName = path;
+  try {
+    mpSoundFX->Open();
+    mpSoundFX->SetNotify(true);
+    // Held here until the sound ends; the notification comes afterwards.
+    mpSoundFX->SetWait(true);
+    mpSoundFX->Play();
+  } catch (const std::exception &) {
+    services_.dialogs->MessageBox(QStringLiteral("Error playing sound! ") +
+                                      mpSoundFX->ErrorMessage() + QStringLiteral(" (") +
+                                      QString::number(mpSoundFX->Error()) + QLatin1Char(')'),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+  }
+}
+
+void TfrmZanthorix::mpSoundFXNotify(QObject *) {
+  mpSoundFX->Stop();
+  mpSoundFX->Close();
+}
 
 void TfrmZanthorix::mnuFileNewClick(QObject *) {
   DealBoard(board, BallKinds, *services_.rng);
@@ -154,8 +217,42 @@ void TfrmZanthorix::mnuFileNewClick(QObject *) {
 
 void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
 
-void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
-void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {
+  ui_->mnuOptionsSoundFX->setChecked(!ui_->mnuOptionsSoundFX->isChecked());
+}
+
+void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {
+  if (!ui_->mnuOptionsMusic->isChecked()) {
+    ui_->mnuOptionsMusic->setChecked(true);
+    try {
+      mpMusic->SetNotify(true);
+      mpMusic->Play(); // from where it was stopped
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  } else {
+    ui_->mnuOptionsMusic->setChecked(false);
+    try {
+      mpMusic->Stop();
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  }
+}
+
+// Every notification of the music player: the end of the piece, and the
+// extra ones of seeks and stops.
+void TfrmZanthorix::mpMusicNotify(QObject *) {
+  if (ui_->mnuOptionsMusic->isChecked() && mpMusic->Mode() == mpStopped) {
+    mpMusic->Seek(mpMusic->StartPos); // an error here goes to the error box
+    try {
+      mpMusic->Play();
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  }
+  mpMusic->SetNotify(true);
+}
 void TfrmZanthorix::mnuOptionsUserClick(QObject *) {}
 void TfrmZanthorix::mnuBalls3Click(QObject *) {}
 void TfrmZanthorix::mnuBalls4Click(QObject *) {}
@@ -173,6 +270,10 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
 
 void TfrmZanthorix::FormClose() {
   BallSheet = QImage();
+  if (mpMusic->Mode() == mpPlaying) mpMusic->Stop();
+  mpMusic->Close();
+  if (mpSoundFX->Mode() == mpPlaying) mpSoundFX->Stop();
+  mpSoundFX->Close();
 }
 
 } // namespace zanthorix

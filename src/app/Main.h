@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <memory>
 
 namespace Ui {
 class TfrmZanthorix;
@@ -17,13 +18,16 @@ class TfrmZanthorix;
 namespace zanthorix {
 
 class Dialogs;
+class MediaDevice;
+class TMediaPlayer;
 class TStatusBar;
 
 // What the main window is handed by the program entry, or by a test.
 struct Services {
   Random *rng = nullptr;
   Dialogs *dialogs = nullptr;
-  QString programFolder; // with its trailing separator
+  QString programFolder;        // with its trailing separator
+  MediaDevice *media = nullptr; // none: every device fails to open
 };
 
 class TfrmZanthorix : public QMainWindow {
@@ -40,6 +44,8 @@ public:
   QString PlayerName;
   QImage BallSheet;
   SpriteOrigins SpriteOrigin{};
+  TMediaPlayer *mpSoundFX = nullptr;
+  TMediaPlayer *mpMusic = nullptr;
 
   Ui::TfrmZanthorix *ui() const { return ui_; }
   TStatusBar *barStatus() const;
@@ -65,6 +71,8 @@ public slots:
   void mnuHelpIndexClick(QObject *sender = nullptr);
   void mnuHelpHighScoresClick(QObject *sender = nullptr);
   void mnuHelpAboutClick(QObject *sender = nullptr);
+  void mpSoundFXNotify(QObject *sender = nullptr);
+  void mpMusicNotify(QObject *sender = nullptr);
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -82,9 +90,11 @@ private:
   // handler, which sets it itself.
   void Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *));
   void WriteScore();
+  void ShowMusicError();
 
   Ui::TfrmZanthorix *ui_;
   Services services_;
+  std::unique_ptr<MediaDevice> noMedia_;
   bool shown_ = false;
 };
 

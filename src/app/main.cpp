@@ -1,6 +1,7 @@
+#include "app/Main.h"
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Main.h"
+#include "media/SdlMediaDevice.h"
 #include "rules/Random.h"
 
 #include <QFont>
@@ -20,10 +21,14 @@ int main(int argc, char **argv) {
   app.SetDialogs(&dialogs);
   StdRandom rng(ClockSeed());
 
+  // Outlives the window, whose players use it.
+  SdlMediaDevice media;
+
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  services.media = &media;
 
   TfrmZanthorix frmZanthorix(services);
   frmZanthorix.show();

@@ -5,6 +5,7 @@
 #include "app/StatusBar.h"
 #include "ui_Main.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace zanthorix {
@@ -34,6 +35,9 @@ TestWindow::TestWindow(std::uint32_t seed, bool show) : rng(seed) {
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = folder.path() + QLatin1Char('/');
+  services.media = &media;
+  QFile music(services.programFolder + QStringLiteral("bgmusic.mid"));
+  if (music.open(QIODevice::WriteOnly)) music.write("MThd");
   window = std::make_unique<TfrmZanthorix>(services);
   if (show) {
     window->show();

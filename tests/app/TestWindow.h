@@ -3,6 +3,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "media/FakeMediaDevice.h"
 #include "rules/Random.h"
 
 #include <QStringList>
@@ -25,8 +26,8 @@ class FakeDialogs : public Dialogs {
 public:
   std::vector<ShownBox> boxes;
   std::deque<MsgResult> answers;
-  std::deque<QString> inputs; // what the name prompt gives back
-  QStringList inputCalls;     // caption|prompt|initial of each name prompt
+  std::deque<QString> inputs;  // what the name prompt gives back
+  QStringList inputCalls;      // caption|prompt|initial of each name prompt
   std::function<void()> onBox; // runs while a box is "open"
 
   MsgResult MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
@@ -41,6 +42,9 @@ struct TestWindow {
   QTemporaryDir folder;
   FakeDialogs dialogs;
   StdRandom rng;
+  // Silent media; the folder holds a stand-in bgmusic.mid so that the
+  // music opens quietly.
+  FakeMediaDevice media;
   std::unique_ptr<TfrmZanthorix> window;
 
   // A press as the player makes it: through the window, at client pixel (x, y).
