@@ -26,8 +26,9 @@ class TStatusBar;
 struct Services {
   Random *rng = nullptr;
   Dialogs *dialogs = nullptr;
-  QString programFolder;        // with its trailing separator
-  MediaDevice *media = nullptr; // none: every device fails to open
+  QString programFolder; // with its trailing separator
+  // None: every device fails to open, as on a machine without sound.
+  MediaDevice *media = nullptr;
 };
 
 class TfrmZanthorix : public QMainWindow {
