@@ -47,6 +47,7 @@ SdlMediaDevice::SdlMediaDevice(QString soundfont)
     : soundfont_(soundfont.isEmpty() ? DefaultSoundfont() : std::move(soundfont)) {}
 
 SdlMediaDevice::~SdlMediaDevice() {
+  FinishSynth();
   waveSlot_.Drop();
   seqSlot_.Drop();
   if (audioOpen_) {
@@ -113,27 +114,58 @@ MciError SdlMediaDevice::StartAudio() {
   return kMciNoError;
 }
 
-// Loaded on the first music open only: the soundfont takes a while.
-MciError SdlMediaDevice::StartSynth() {
-  if (synth_) return kMciNoError;
-  if (!QFileInfo(soundfont_).isFile()) return kMciErrNoSoundfont;
-  fluid_settings_t *settings = new_fluid_settings();
-  if (!settings) return kMciErrDeviceFailed;
-  fluid_settings_setnum(settings, "synth.sample-rate", frequency_);
-  fluid_settings_setstr(settings, "player.timing-source", "sample");
-  fluid_synth_t *synth = new_fluid_synth(settings);
-  if (!synth) {
-    delete_fluid_settings(settings);
-    return kMciErrDeviceFailed;
+MciError SdlMediaDevice::BeginSynth() {
+  if (synth_ || loader_.joinable()) return kMciNoError;
+  if (loadFailed_ || !QFileInfo(soundfont_).isFile()) return kMciErrNoSoundfont;
+  const QByteArray path = QFile::encodeName(soundfont_);
+  const double rate = frequency_;
+  loader_ = std::thread([this, path, rate] {
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_synth_t *synth = nullptr;
+    if (settings) {
+      fluid_settings_setnum(settings, "synth.sample-rate", rate);
+      fluid_settings_setstr(settings, "player.timing-source", "sample");
+      synth = new_fluid_synth(settings);
+    }
+    if (synth && fluid_synth_sfload(synth, path.constData(), 1) == FLUID_FAILED) {
+      delete_fluid_synth(synth);
+      synth = nullptr;
+    }
+    if (!synth && settings) {
+      delete_fluid_settings(settings);
+      settings = nullptr;
+    }
+    // Read only after the join.
+    loadedSettings_ = settings;
+    loadedSynth_ = synth;
+  });
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::FinishSynth() {
+  if (loader_.joinable()) {
+    loader_.join();
+    std::lock_guard lock(seqMutex_);
+    settings_ = loadedSettings_;
+    synth_ = loadedSynth_;
+    loadedSettings_ = nullptr;
+    loadedSynth_ = nullptr;
+    loadFailed_ = synth_ == nullptr;
   }
-  if (fluid_synth_sfload(synth, QFile::encodeName(soundfont_).constData(), 1) == FLUID_FAILED) {
-    delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-    return kMciErrNoSoundfont;
-  }
+  return synth_ ? kMciNoError : kMciErrNoSoundfont;
+}
+
+MciError SdlMediaDevice::RequirePlayer() {
+  if (const MciError error = FinishSynth()) return error;
   std::lock_guard lock(seqMutex_);
-  settings_ = settings;
-  synth_ = synth;
+  if (player_) return kMciNoError;
+  fluid_player_t *player = new_fluid_player(synth_);
+  if (!player) return kMciErrDeviceFailed;
+  if (fluid_player_add_mem(player, midi_.constData(), size_t(midi_.size())) != FLUID_OK) {
+    delete_fluid_player(player);
+    return kMciErrNotMidiFile;
+  }
+  player_ = player;
   return kMciNoError;
 }
 
@@ -173,17 +205,10 @@ MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id)
   // The player itself takes anything and only fails later, on the audio thread.
   if (!IsMidiFile(bytes)) return kMciErrNotMidiFile;
   if (const MciError error = StartAudio()) return error;
-  if (const MciError error = StartSynth()) return error;
+  if (const MciError error = BeginSynth()) return error;
 
   std::lock_guard lock(seqMutex_);
   midi_ = bytes;
-  fluid_player_t *player = new_fluid_player(synth_);
-  if (!player) return kMciErrDeviceFailed;
-  if (fluid_player_add_mem(player, midi_.constData(), size_t(midi_.size())) != FLUID_OK) {
-    delete_fluid_player(player);
-    return kMciErrNotMidiFile;
-  }
-  player_ = player;
   seqPlaying_ = armed_ = atEnd_ = false;
   queue_.clear();
   seqId_ = id = nextId_++;
@@ -230,6 +255,7 @@ void SdlMediaDevice::CloseWave() {
 }
 
 void SdlMediaDevice::CloseSequencer() {
+  FinishSynth();
   bool wasPlaying = false;
   {
     std::lock_guard lock(seqMutex_);
@@ -279,6 +305,7 @@ MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
     return kMciErrDeviceFailed;
   }
   if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
     seqSlot_.Arm(flags, id);
     std::unique_lock lock(seqMutex_);
     if (!seqPlaying_) {
@@ -297,6 +324,7 @@ MciError SdlMediaDevice::Stop(MciDeviceId id, const MciFlags &flags) {
   if (id != 0 && id == waveId_) {
     if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
   } else if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
     {
       std::lock_guard lock(seqMutex_);
       wasPlaying = seqPlaying_;
@@ -318,6 +346,7 @@ MciError SdlMediaDevice::Seek(MciDeviceId id, std::int32_t to, const MciFlags &f
     // A sound is only ever played whole, so a seek just stops it.
     if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
   } else if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
     bool wasPlaying = false;
     {
       std::lock_guard lock(seqMutex_);

@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <memory>
+#include <thread>
 #include <vector>
 
 struct Mix_Chunk;
@@ -49,7 +50,13 @@ private:
   };
 
   MciError StartAudio();
-  MciError StartSynth();
+  // The soundfont loads in the background from the first music open on, so
+  // that opening the music does not hold up the first paint; the first
+  // command that needs the synthesizer waits for it.
+  MciError BeginSynth();
+  MciError FinishSynth();
+  // The player of the open piece, made on its first command.
+  MciError RequirePlayer();
   MciError OpenWave(const QString &fileName, MciDeviceId &id);
   MciError OpenSequencer(const QString &fileName, MciDeviceId &id);
   // Ends the sound on the wave channel; true when it was playing.
@@ -77,6 +84,10 @@ private:
   // Sequencer: the hook runs the queued commands before it renders.
   std::mutex seqMutex_;
   std::condition_variable seqEnded_;
+  std::thread loader_;
+  _fluid_hashtable_t *loadedSettings_ = nullptr; // the loader's, until joined
+  _fluid_synth_t *loadedSynth_ = nullptr;
+  bool loadFailed_ = false;
   _fluid_hashtable_t *settings_ = nullptr;
   _fluid_synth_t *synth_ = nullptr;
   _fluid_player_t *player_ = nullptr;

@@ -171,6 +171,19 @@ void SdlMediaTest::openErrors() {
     QCOMPARE(other.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciErrDeviceBusy);
   }
 
+  // A soundfont that does not load: the open succeeds, since the font loads
+  // in the background, but the music cannot play and later opens fail.
+  Write(dir.filePath("broken.sf2"), "RIFF\0\0\0\0sfbk");
+  {
+    SdlMediaDevice broken(dir.filePath("broken.sf2"));
+    QCOMPARE(broken.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciNoError);
+    QCOMPARE(broken.Play(id, wait), kMciErrNoSoundfont);
+    TMPModes mode = mpNotReady;
+    QCOMPARE(broken.Mode(id, mode), kMciNoError);
+    QCOMPARE(mode, mpStopped);
+    QCOMPARE(broken.Close(id, wait), kMciNoError);
+    QCOMPARE(broken.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciErrNoSoundfont);
+  }
   SdlMediaDevice noFont(dir.filePath("none.sf2"));
   QCOMPARE(noFont.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciErrNoSoundfont);
   // A failed open reported through the player, with its notification.
