@@ -7,6 +7,7 @@
 #include "player/About.h"
 #include "player/HelpViewer.h"
 #include "player/Registry.h"
+#include "media/MediaPlayer.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
 #include "scores/HighScoreTables.h"
@@ -15,6 +16,7 @@
 #include "ui_Main.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QPainter>
 #include <QScreen>
 
@@ -27,6 +29,16 @@ const QString UserKey = QStringLiteral("Software\\Mirrowdale\\Zanthorix\\v1.0");
 TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
     : QMainWindow(parent), ui_(new Ui::TfrmZanthorix), services_(services) {
   ui_->setupUi(this);
+  if (!services_.media) {
+    noMedia_ = std::make_unique<NoMediaDevice>();
+    services_.media = noMedia_.get();
+  }
+  mpSoundFX = new TMediaPlayer(*services_.media, TMPDeviceTypes::dtWaveAudio, this);
+  mpSoundFX->setObjectName(QStringLiteral("mpSoundFX"));
+  mpSoundFX->OnNotify = [this](QObject *sender) { mpSoundFXNotify(sender); };
+  mpMusic = new TMediaPlayer(*services_.media, TMPDeviceTypes::dtSequencer, this);
+  mpMusic->setObjectName(QStringLiteral("mpMusic"));
+  mpMusic->OnNotify = [this](QObject *sender) { mpMusicNotify(sender); };
   ui_->boardArea->OnPaint = [this](QPainter &painter) { FormPaint(painter); };
   ui_->boardArea->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
     FormMouseDown(button, x, y);
@@ -49,7 +61,12 @@ TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
   Guarded([this] { FormCreate(); });
 }
 
-TfrmZanthorix::~TfrmZanthorix() { delete ui_; }
+TfrmZanthorix::~TfrmZanthorix() {
+  // The players close their devices before the device layer can go.
+  delete mpSoundFX;
+  delete mpMusic;
+  delete ui_;
+}
 
 TStatusBar *TfrmZanthorix::barStatus() const { return ui_->barStatus; }
 
@@ -88,7 +105,27 @@ void TfrmZanthorix::showEvent(QShowEvent *event) {
   FormShow();
 }
 
-void TfrmZanthorix::FormShow() {}
+void TfrmZanthorix::FormShow() {
+  const QString path = services_.programFolder + QStringLiteral("bgmusic.mid");
+  if (!QFileInfo(path).isFile()) {
+    services_.dialogs->MessageBox(QStringLiteral("Error finding ") + path + QLatin1Char('!'),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+    ui_->mnuOptionsMusic->setEnabled(false);
+    return;
+  }
+  mpMusic->FileName = path;
+  try {
+    mpMusic->Open();
+  } catch (const std::exception &) {
+    ShowMusicError();
+  }
+}
+
+void TfrmZanthorix::ShowMusicError() {
+  services_.dialogs->MessageBox(QStringLiteral("Error code: ") + QString::number(mpMusic->Error()) +
+                                    QStringLiteral("\r\n") + mpMusic->ErrorMessage(),
+                                QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::Exclamation);
+}
 
 // The client area is the board with the status bar below it; the menu bar
 // sits above it, outside.
@@ -165,7 +202,32 @@ void TfrmZanthorix::RankScore() {
     InsertHighScore(tables, BallKinds, rank, ToWindows1252(PlayerName.toStdU16String()), Score);
 }
 
-void TfrmZanthorix::PlaySound(const QString &) {}
+void TfrmZanthorix::PlaySound(const QString &name) {
+  const QString path = services_.programFolder + name + QStringLiteral(".wav");
+  if (!QFileInfo(path).isFile()) return;
+  if (mpSoundFX->Mode() == mpPlaying) {
+    mpSoundFX->Stop();
+    mpSoundFX->Close();
+  }
+  mpSoundFX->FileName = path;
+  try {
+    mpSoundFX->Open();
+    mpSoundFX->SetNotify(true);
+    // Held here until the sound ends; the notification comes afterwards.
+    mpSoundFX->SetWait(true);
+    mpSoundFX->Play();
+  } catch (const std::exception &) {
+    services_.dialogs->MessageBox(QStringLiteral("Error playing sound! ") +
+                                      mpSoundFX->ErrorMessage() + QStringLiteral(" (") +
+                                      QString::number(mpSoundFX->Error()) + QLatin1Char(')'),
+                                  QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None);
+  }
+}
+
+void TfrmZanthorix::mpSoundFXNotify(QObject *) {
+  mpSoundFX->Stop();
+  mpSoundFX->Close();
+}
 
 void TfrmZanthorix::mnuFileNewClick(QObject *) {
   DealBoard(board, BallKinds, *services_.rng);
@@ -176,8 +238,42 @@ void TfrmZanthorix::mnuFileNewClick(QObject *) {
 
 void TfrmZanthorix::mnuFileExitClick(QObject *) { close(); }
 
-void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {}
-void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {}
+void TfrmZanthorix::mnuOptionsSoundFXClick(QObject *) {
+  ui_->mnuOptionsSoundFX->setChecked(!ui_->mnuOptionsSoundFX->isChecked());
+}
+
+void TfrmZanthorix::mnuOptionsMusicClick(QObject *) {
+  if (!ui_->mnuOptionsMusic->isChecked()) {
+    ui_->mnuOptionsMusic->setChecked(true);
+    try {
+      mpMusic->SetNotify(true);
+      mpMusic->Play(); // from where it was stopped
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  } else {
+    ui_->mnuOptionsMusic->setChecked(false);
+    try {
+      mpMusic->Stop();
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  }
+}
+
+// Every notification of the music player: the end of the piece, and the
+// extra ones of seeks and stops.
+void TfrmZanthorix::mpMusicNotify(QObject *) {
+  if (ui_->mnuOptionsMusic->isChecked() && mpMusic->Mode() == mpStopped) {
+    mpMusic->Seek(mpMusic->StartPos); // an error here goes to the error box
+    try {
+      mpMusic->Play();
+    } catch (const std::exception &) {
+      ShowMusicError();
+    }
+  }
+  mpMusic->SetNotify(true);
+}
 void TfrmZanthorix::mnuOptionsUserClick(QObject *) {
   TRegistry registry(services_.settings);
   PlayerName = services_.dialogs->InputBox(
@@ -245,6 +341,10 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
 void TfrmZanthorix::FormClose() {
   BallSheet = QImage();
   HelpCommand(HELP_QUIT, 0);
+  if (mpMusic->Mode() == mpPlaying) mpMusic->Stop();
+  mpMusic->Close();
+  if (mpSoundFX->Mode() == mpPlaying) mpSoundFX->Stop();
+  mpSoundFX->Close();
 }
 
 } // namespace zanthorix

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace Ui {
 class TfrmZanthorix;
@@ -19,6 +20,8 @@ namespace zanthorix {
 
 class Dialogs;
 class HelpViewer;
+class MediaDevice;
+class TMediaPlayer;
 class TStatusBar;
 class TfrmAbout;
 class TfrmHighScores;
@@ -36,6 +39,8 @@ struct Services {
   SettingsStore *settings = nullptr;     // the real store when null
   ScoreFileSystem *scoreFiles = nullptr; // the real files when null
   std::function<void()> terminate;       // ends the message loop when empty
+  // None: every device fails to open, as on a machine without sound.
+  MediaDevice *media = nullptr;
 };
 
 class TfrmZanthorix : public QMainWindow {
@@ -57,6 +62,8 @@ public:
 
   // The program's other windows, created after this one.
   TfrmAbout *frmAbout = nullptr;
+  TMediaPlayer *mpSoundFX = nullptr;
+  TMediaPlayer *mpMusic = nullptr;
 
   Ui::TfrmZanthorix *ui() const { return ui_; }
   TStatusBar *barStatus() const;
@@ -85,6 +92,8 @@ public slots:
   void mnuHelpIndexClick(QObject *sender = nullptr);
   void mnuHelpHighScoresClick(QObject *sender = nullptr);
   void mnuHelpAboutClick(QObject *sender = nullptr);
+  void mpSoundFXNotify(QObject *sender = nullptr);
+  void mpMusicNotify(QObject *sender = nullptr);
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -103,9 +112,11 @@ private:
   void Route(QAction *action, void (TfrmZanthorix::*handler)(QObject *));
   void WriteScore();
   void ChooseBallCount(std::int32_t kinds, QObject *sender);
+  void ShowMusicError();
 
   Ui::TfrmZanthorix *ui_;
   Services services_;
+  std::unique_ptr<MediaDevice> noMedia_;
   bool shown_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include "app/SessionEnd.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
+#include "media/SdlMediaDevice.h"
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"
 #include "scores/HighScores.h"
@@ -26,6 +27,9 @@ int main(int argc, char **argv) {
   StdRandom rng(ClockSeed());
   HighScoreTables highScores;
 
+  // Outlives the window, whose players use it.
+  SdlMediaDevice media;
+
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
@@ -33,6 +37,7 @@ int main(int argc, char **argv) {
   services.highScores = &highScores;
   QtHelpViewer help(dialogs, services.programFolder);
   services.help = &help;
+  services.media = &media;
 
   TfrmZanthorix frmZanthorix(services);
   TfrmAbout frmAbout(frmZanthorix);

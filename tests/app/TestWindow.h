@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "player/HelpViewer.h"
 #include "player/Registry.h"
+#include "media/FakeMediaDevice.h"
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"
 
@@ -66,6 +67,9 @@ struct TestWindow {
   HelpViewer *help = nullptr;        // the help viewer, if any
   HighScoreTables highScores;
   int terminated = 0; // times the game was told to end
+  // Silent media; the folder holds a stand-in bgmusic.mid so that the
+  // music opens quietly.
+  FakeMediaDevice media;
   std::unique_ptr<TfrmZanthorix> window;
 
   // A press as the player makes it: through the window, at client pixel (x, y).

@@ -1,0 +1,462 @@
+#include "media/SdlMediaDevice.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <fluidsynth.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+
+namespace zanthorix {
+
+namespace {
+
+constexpr int kWaveChannel = 0;
+constexpr int kFrequency = 44100;
+constexpr int kChunkFrames = 1024;
+// How much longer than its length a waiting play may take before we give
+// up on the driver.
+constexpr auto kWaveGrace = std::chrono::seconds(2);
+constexpr auto kLongestPiece = std::chrono::minutes(30);
+
+std::atomic<SdlMediaDevice *> current{nullptr};
+
+QString DefaultSoundfont() { return QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2"); }
+
+std::uint32_t ReadBigEndian32(const char *p) {
+  return (std::uint32_t(std::uint8_t(p[0])) << 24) | (std::uint32_t(std::uint8_t(p[1])) << 16) |
+         (std::uint32_t(std::uint8_t(p[2])) << 8) | std::uint32_t(std::uint8_t(p[3]));
+}
+
+MciError ReadFile(const QString &fileName, QByteArray &bytes) {
+  if (!QFileInfo(fileName).isFile()) return kMciErrFileNotFound;
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return kMciErrCannotReadFile;
+  bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return kMciErrCannotReadFile;
+  return kMciNoError;
+}
+
+} // namespace
+
+SdlMediaDevice::SdlMediaDevice(QString soundfont)
+    : soundfont_(soundfont.isEmpty() ? DefaultSoundfont() : std::move(soundfont)) {}
+
+SdlMediaDevice::~SdlMediaDevice() {
+  FinishSynth();
+  waveSlot_.Drop();
+  seqSlot_.Drop();
+  if (audioOpen_) {
+    CloseWave();
+    Mix_HookMusic(nullptr, nullptr);
+    CloseSequencer();
+    Mix_ChannelFinished(nullptr);
+  }
+  if (synth_) delete_fluid_synth(synth_);
+  if (settings_) delete_fluid_settings(settings_);
+  if (audioOpen_) {
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  SdlMediaDevice *self = this;
+  current.compare_exchange_strong(self, nullptr);
+}
+
+bool SdlMediaDevice::IsWaveFile(const QByteArray &bytes) {
+  return bytes.size() >= 12 && std::memcmp(bytes.constData(), "RIFF", 4) == 0 &&
+         std::memcmp(bytes.constData() + 8, "WAVE", 4) == 0;
+}
+
+bool SdlMediaDevice::IsMidiFile(const QByteArray &bytes) {
+  const char *p = bytes.constData();
+  const qsizetype size = bytes.size();
+  if (size < 14 || std::memcmp(p, "MThd", 4) != 0) return false;
+  const std::uint32_t headerLength = ReadBigEndian32(p + 4);
+  if (headerLength < 6 || headerLength > std::uint32_t(size - 8)) return false;
+  const int tracks = (std::uint8_t(p[10]) << 8) | std::uint8_t(p[11]);
+  if (tracks < 1) return false;
+  // The first track chunk must be there in full; other chunk kinds are skipped.
+  qsizetype at = 8 + qsizetype(headerLength);
+  while (at + 8 <= size) {
+    const std::uint32_t length = ReadBigEndian32(p + at + 4);
+    if (length > std::uint32_t(size - at - 8)) return false;
+    if (std::memcmp(p + at, "MTrk", 4) == 0) return true;
+    at += 8 + qsizetype(length);
+  }
+  return false;
+}
+
+MciError SdlMediaDevice::StartAudio() {
+  if (audioOpen_) return kMciNoError;
+  SdlMediaDevice *none = nullptr;
+  if (!current.compare_exchange_strong(none, this) && none != this) return kMciErrDeviceBusy;
+  // A termination request must reach the game, not SDL.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
+  // No format changes allowed: SDL converts, so the hook always writes
+  // 16-bit stereo at our rate.
+  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return kMciErrNoAudioOutput;
+  }
+  int frequency = 0, channels = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&frequency, &format, &channels);
+  frequency_ = frequency;
+  Mix_ReserveChannels(1);
+  Mix_ChannelFinished(&SdlMediaDevice::OnChannelFinished);
+  Mix_HookMusic(&SdlMediaDevice::MusicHook, this);
+  audioOpen_ = true;
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::BeginSynth() {
+  if (synth_ || loader_.joinable()) return kMciNoError;
+  if (loadFailed_ || !QFileInfo(soundfont_).isFile()) return kMciErrNoSoundfont;
+  const QByteArray path = QFile::encodeName(soundfont_);
+  const double rate = frequency_;
+  loader_ = std::thread([this, path, rate] {
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_synth_t *synth = nullptr;
+    if (settings) {
+      fluid_settings_setnum(settings, "synth.sample-rate", rate);
+      fluid_settings_setstr(settings, "player.timing-source", "sample");
+      synth = new_fluid_synth(settings);
+    }
+    if (synth && fluid_synth_sfload(synth, path.constData(), 1) == FLUID_FAILED) {
+      delete_fluid_synth(synth);
+      synth = nullptr;
+    }
+    if (!synth && settings) {
+      delete_fluid_settings(settings);
+      settings = nullptr;
+    }
+    // Read only after the join.
+    loadedSettings_ = settings;
+    loadedSynth_ = synth;
+  });
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::FinishSynth() {
+  if (loader_.joinable()) {
+    loader_.join();
+    std::lock_guard lock(seqMutex_);
+    settings_ = loadedSettings_;
+    synth_ = loadedSynth_;
+    loadedSettings_ = nullptr;
+    loadedSynth_ = nullptr;
+    loadFailed_ = synth_ == nullptr;
+  }
+  return synth_ ? kMciNoError : kMciErrNoSoundfont;
+}
+
+MciError SdlMediaDevice::RequirePlayer() {
+  if (const MciError error = FinishSynth()) return error;
+  std::lock_guard lock(seqMutex_);
+  if (player_) return kMciNoError;
+  fluid_player_t *player = new_fluid_player(synth_);
+  if (!player) return kMciErrDeviceFailed;
+  if (fluid_player_add_mem(player, midi_.constData(), size_t(midi_.size())) != FLUID_OK) {
+    delete_fluid_player(player);
+    return kMciErrNotMidiFile;
+  }
+  player_ = player;
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::Open(const QString &type, const QString &fileName, const MciFlags &flags,
+                              MciDeviceId &id) {
+  MciError error = kMciErrUnknownDeviceType;
+  if (type == QLatin1String("WaveAudio")) error = OpenWave(fileName, id);
+  if (type == QLatin1String("Sequencer")) error = OpenSequencer(fileName, id);
+  if (flags.notify)
+    PostNotify(flags.callback, error ? MciNotifyOutcome::Failure : MciNotifyOutcome::Successful,
+               id);
+  return error;
+}
+
+MciError SdlMediaDevice::OpenWave(const QString &fileName, MciDeviceId &id) {
+  if (waveId_) return kMciErrDeviceBusy;
+  QByteArray bytes;
+  if (const MciError error = ReadFile(fileName, bytes)) return error;
+  // The mixer would take other formats too; this device plays wave files only.
+  if (!IsWaveFile(bytes)) return kMciErrNotWaveFile;
+  if (const MciError error = StartAudio()) return error;
+  SDL_RWops *rw = SDL_RWFromConstMem(bytes.constData(), int(bytes.size()));
+  Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+  if (!chunk) return kMciErrNotWaveFile;
+  std::lock_guard lock(waveMutex_);
+  chunk_ = chunk;
+  wavePlaying_ = false;
+  waveId_ = id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id) {
+  if (seqId_) return kMciErrDeviceBusy;
+  QByteArray bytes;
+  if (const MciError error = ReadFile(fileName, bytes)) return error;
+  // The player itself takes anything and only fails later, on the audio thread.
+  if (!IsMidiFile(bytes)) return kMciErrNotMidiFile;
+  if (const MciError error = StartAudio()) return error;
+  if (const MciError error = BeginSynth()) return error;
+
+  std::lock_guard lock(seqMutex_);
+  midi_ = bytes;
+  seqPlaying_ = armed_ = atEnd_ = false;
+  queue_.clear();
+  seqId_ = id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::Close(MciDeviceId id, const MciFlags &flags) {
+  if (id == 0 || (id != waveId_ && id != seqId_)) return kMciErrInvalidDeviceId;
+  if (id == waveId_) {
+    if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
+    CloseWave();
+  } else {
+    CloseSequencer();
+  }
+  if (flags.notify) PostNotify(flags.callback, MciNotifyOutcome::Successful, id);
+  return kMciNoError;
+}
+
+bool SdlMediaDevice::HaltWave() {
+  bool wasPlaying = false;
+  {
+    std::lock_guard lock(waveMutex_);
+    wasPlaying = wavePlaying_;
+    wavePlaying_ = false;
+  }
+  // The finished callback may run on this thread now: no lock held.
+  if (wasPlaying) Mix_HaltChannel(kWaveChannel);
+  waveEnded_.notify_all();
+  return wasPlaying;
+}
+
+void SdlMediaDevice::CloseWave() {
+  HaltWave();
+  Mix_Chunk *chunk = nullptr;
+  {
+    std::lock_guard lock(waveMutex_);
+    chunk = chunk_;
+    chunk_ = nullptr;
+    waveId_ = 0;
+  }
+  if (chunk) Mix_FreeChunk(chunk);
+  waveSlot_.Drop();
+}
+
+void SdlMediaDevice::CloseSequencer() {
+  FinishSynth();
+  bool wasPlaying = false;
+  {
+    std::lock_guard lock(seqMutex_);
+    wasPlaying = seqPlaying_;
+    seqPlaying_ = false;
+    queue_.clear();
+    if (player_) {
+      fluid_player_stop(player_);
+      // The hook cannot be inside the player while we hold the lock.
+      delete_fluid_player(player_);
+      player_ = nullptr;
+      fluid_synth_all_sounds_off(synth_, -1);
+    }
+    seqId_ = 0;
+    midi_.clear();
+  }
+  seqEnded_.notify_all();
+  if (wasPlaying) seqSlot_.Fire(MciNotifyOutcome::Aborted);
+  seqSlot_.Drop();
+}
+
+MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
+  if (id != 0 && id == waveId_) {
+    std::unique_lock lock(waveMutex_);
+    waveSlot_.Arm(flags, id);
+    if (!wavePlaying_) {
+      wavePlaying_ = true;
+      lock.unlock();
+      if (Mix_PlayChannel(kWaveChannel, chunk_, 0) < 0) {
+        lock.lock();
+        wavePlaying_ = false;
+        lock.unlock();
+        waveSlot_.Fire(MciNotifyOutcome::Failure);
+        return kMciErrDeviceFailed;
+      }
+      lock.lock();
+    }
+    if (!flags.wait) return kMciNoError;
+    const auto length = std::chrono::milliseconds(std::int64_t(chunk_->alen) * 1000 /
+                                                  (std::int64_t(frequency_) * 4));
+    if (waveEnded_.wait_for(lock, length + kWaveGrace, [this] { return !wavePlaying_; }))
+      return kMciNoError;
+    // The driver never told us the end: do not hold the game any longer.
+    lock.unlock();
+    HaltWave();
+    waveSlot_.Fire(MciNotifyOutcome::Failure);
+    return kMciErrDeviceFailed;
+  }
+  if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
+    seqSlot_.Arm(flags, id);
+    std::unique_lock lock(seqMutex_);
+    if (!seqPlaying_) {
+      seqPlaying_ = true;
+      armed_ = false;
+      queue_.push_back({SeqCommand::Play, 0});
+    }
+    if (flags.wait) seqEnded_.wait_for(lock, kLongestPiece, [this] { return !seqPlaying_; });
+    return kMciNoError;
+  }
+  return kMciErrInvalidDeviceId;
+}
+
+MciError SdlMediaDevice::Stop(MciDeviceId id, const MciFlags &flags) {
+  bool wasPlaying = false;
+  if (id != 0 && id == waveId_) {
+    if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
+  } else if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
+    {
+      std::lock_guard lock(seqMutex_);
+      wasPlaying = seqPlaying_;
+      seqPlaying_ = false;
+      if (wasPlaying) queue_.push_back({SeqCommand::Stop, 0});
+    }
+    seqEnded_.notify_all();
+    if (wasPlaying) seqSlot_.Fire(MciNotifyOutcome::Aborted);
+  } else {
+    return kMciErrInvalidDeviceId;
+  }
+  if (flags.notify) PostNotify(flags.callback, MciNotifyOutcome::Successful, id);
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) {
+  if (to < 0) return kMciErrDeviceFailed;
+  if (id != 0 && id == waveId_) {
+    // A sound is only ever played whole, so a seek just stops it.
+    if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
+  } else if (id != 0 && id == seqId_) {
+    if (const MciError error = RequirePlayer()) return error;
+    bool wasPlaying = false;
+    {
+      std::lock_guard lock(seqMutex_);
+      wasPlaying = seqPlaying_;
+      seqPlaying_ = false;
+      atEnd_ = false;
+      if (wasPlaying) queue_.push_back({SeqCommand::Stop, 0});
+      queue_.push_back({SeqCommand::Seek, int(to)});
+    }
+    seqEnded_.notify_all();
+    if (wasPlaying) seqSlot_.Fire(MciNotifyOutcome::Aborted);
+  } else {
+    return kMciErrInvalidDeviceId;
+  }
+  if (flags.notify) PostNotify(flags.callback, MciNotifyOutcome::Successful, id);
+  return kMciNoError;
+}
+
+MciError SdlMediaDevice::Mode(MciDeviceId id, TMPModes &mode) {
+  if (id != 0 && id == waveId_) {
+    std::lock_guard lock(waveMutex_);
+    mode = wavePlaying_ ? mpPlaying : mpStopped;
+    return kMciNoError;
+  }
+  if (id != 0 && id == seqId_) {
+    std::lock_guard lock(seqMutex_);
+    mode = seqPlaying_ ? mpPlaying : mpStopped;
+    return kMciNoError;
+  }
+  return kMciErrInvalidDeviceId;
+}
+
+void SdlMediaDevice::OnChannelFinished(int channel) {
+  if (channel != kWaveChannel) return;
+  if (SdlMediaDevice *self = current.load()) self->ChannelFinished();
+}
+
+// On the audio thread, or on ours inside Mix_HaltChannel.
+void SdlMediaDevice::ChannelFinished() {
+  bool ended = false;
+  {
+    std::lock_guard lock(waveMutex_);
+    ended = wavePlaying_;
+    wavePlaying_ = false;
+  }
+  if (ended) waveSlot_.Fire(MciNotifyOutcome::Successful);
+  waveEnded_.notify_all();
+}
+
+void SdlMediaDevice::MusicHook(void *self, unsigned char *stream, int len) {
+  static_cast<SdlMediaDevice *>(self)->RenderMusic(stream, len);
+}
+
+// On the audio thread: run what the UI thread asked for, render, and look
+// for the end of the piece.
+void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
+  std::unique_lock lock(seqMutex_);
+  if (!player_) return; // the mixer has already filled the stream with silence
+  for (const PendingCommand &pending : queue_) {
+    switch (pending.command) {
+    case SeqCommand::Play:
+      fluid_player_play(player_);
+      break;
+    case SeqCommand::Stop:
+      fluid_player_stop(player_);
+      fluid_synth_all_notes_off(synth_, -1);
+      break;
+    case SeqCommand::Seek:
+      fluid_player_seek(player_, pending.ticks);
+      break;
+    }
+  }
+  const bool playRequested =
+      !queue_.empty() && queue_.back().command == SeqCommand::Play && seqPlaying_;
+  queue_.clear();
+
+  bool ended = false;
+  if (playRequested && atEnd_) {
+    // Played again at its end without a seek: it ends at once.
+    fluid_player_stop(player_);
+    seqPlaying_ = false;
+    ended = true;
+  }
+  const int frames = len / 4;
+  fluid_synth_write_s16(synth_, frames, stream, 0, 2, stream, 1, 2);
+
+  const int status = fluid_player_get_status(player_);
+  if (seqPlaying_ && status == FLUID_PLAYER_DONE) {
+    // The player gave up by itself, e.g. on a file that failed to load.
+    seqPlaying_ = false;
+    atEnd_ = true;
+    ended = true;
+  } else if (seqPlaying_ && status == FLUID_PLAYER_PLAYING) {
+    const int total = fluid_player_get_total_ticks(player_);
+    const int tick = fluid_player_get_current_tick(player_);
+    if (tick < total)
+      armed_ = true;
+    else if (armed_ && total > 0) {
+      // The player would linger for seconds after the last note; the piece is over now.
+      fluid_player_stop(player_);
+      seqPlaying_ = false;
+      atEnd_ = true;
+      ended = true;
+    }
+  }
+  if (ended) {
+    seqSlot_.Fire(MciNotifyOutcome::Successful);
+    lock.unlock();
+    seqEnded_.notify_all();
+  }
+}
+
+} // namespace zanthorix

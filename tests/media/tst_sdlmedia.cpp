@@ -1,0 +1,368 @@
+// The real devices: file checks, error codes, sound actually written out
+// (SDL's disk driver), the loop's restart, no audio output, and shutdown.
+#include "app/TestWindow.h"
+#include "media/MediaPlayer.h"
+#include "media/SdlMediaDevice.h"
+#include "ui_Main.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace zanthorix;
+
+namespace {
+
+QString DataFile(const char *name) {
+  return qEnvironmentVariable("ZANTHORIX_DATA_DIR") + QLatin1Char('/') + QLatin1String(name);
+}
+
+void Write(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QByteArray BigEndian(std::uint32_t value, int bytes) {
+  QByteArray out;
+  for (int i = bytes - 1; i >= 0; --i)
+    out.append(char((value >> (8 * i)) & 0xff));
+  return out;
+}
+
+QByteArray Smf(const QByteArray &track, int tracks = 1) {
+  return "MThd" + BigEndian(6, 4) + BigEndian(0, 2) + BigEndian(tracks, 2) + BigEndian(480, 2) +
+         "MTrk" + BigEndian(std::uint32_t(track.size()), 4) + track;
+}
+
+// One second at 120 beats a minute: a wood block at 0, another at half a
+// second, and the last note-off at the very end.
+QByteArray OneSecondTune() {
+  QByteArray track;
+  track += QByteArray::fromHex("00ff510307a120"); // tempo 500000 us a beat
+  track += QByteArray::fromHex("00994c70");       // hit
+  track += QByteArray::fromHex("8170894c00");     // off at 240
+  track += QByteArray::fromHex("8170994d70");     // hit at 480
+  track += QByteArray::fromHex("8360894d00");     // off at 960
+  track += QByteArray::fromHex("00ff2f00");       // end of track
+  return Smf(track);
+}
+
+// Selects an audio driver for the devices made after it, and forgets it again.
+struct AudioDriver {
+  explicit AudioDriver(const char *name, const QString &file = QString()) {
+    old = qgetenv("SDL_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", name);
+    if (!file.isEmpty()) qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(file));
+  }
+  ~AudioDriver() {
+    qputenv("SDL_AUDIODRIVER", old);
+    qunsetenv("SDL_DISKAUDIOFILE");
+  }
+  QByteArray old;
+};
+
+// The left channel of 16-bit stereo output.
+std::vector<int> LeftChannel(const QString &path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  std::vector<int> left(size_t(bytes.size() / 4));
+  for (size_t i = 0; i < left.size(); ++i) {
+    std::int16_t sample;
+    std::memcpy(&sample, bytes.constData() + 4 * i, 2);
+    left[i] = sample;
+  }
+  return left;
+}
+
+int Peak(const std::vector<int> &samples) {
+  int peak = 0;
+  for (int s : samples)
+    peak = std::max(peak, std::abs(s));
+  return peak;
+}
+
+int Deliver(TMediaPlayer &player) {
+  int count = 0;
+  auto old = player.OnNotify;
+  player.OnNotify = [&count](QObject *) { ++count; };
+  QCoreApplication::sendPostedEvents(&player);
+  player.OnNotify = old;
+  return count;
+}
+
+} // namespace
+
+class SdlMediaTest : public QObject {
+  Q_OBJECT
+private slots:
+  void recognisesFiles();
+  void openErrors();
+  void popWritesSound();
+  void tuneRestartsRightAfterItsLastNote();
+  void noAudioOutput();
+  void gameWithoutAudioOutput();
+  void shutdownNeverHangs();
+};
+
+void SdlMediaTest::recognisesFiles() {
+  const QByteArray track = QByteArray::fromHex("00ff2f00");
+  QVERIFY(SdlMediaDevice::IsMidiFile(Smf(track)));
+  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track, 0)));       // no tracks
+  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track).left(20))); // track cut short
+  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track).left(14))); // no track chunk
+  QVERIFY(!SdlMediaDevice::IsMidiFile(QByteArray("MThd")));
+  QVERIFY(!SdlMediaDevice::IsMidiFile(QByteArray()));
+  QByteArray longHeader = Smf(track);
+  longHeader.replace(4, 4, BigEndian(0x7fffffff, 4));
+  QVERIFY(!SdlMediaDevice::IsMidiFile(longHeader));
+  // A chunk of another kind before the track is skipped.
+  QByteArray withExtra = Smf(track);
+  withExtra.insert(14, "XFIH" + BigEndian(2, 4) + "ab");
+  QVERIFY(SdlMediaDevice::IsMidiFile(withExtra));
+  QFile wave(DataFile("pop.wav"));
+  QVERIFY(wave.open(QIODevice::ReadOnly));
+  const QByteArray waveBytes = wave.readAll();
+  QVERIFY(SdlMediaDevice::IsWaveFile(waveBytes));
+  QVERIFY(!SdlMediaDevice::IsMidiFile(waveBytes));
+  QVERIFY(!SdlMediaDevice::IsWaveFile(Smf(track)));
+  QFile tune(DataFile("bgmusic.mid"));
+  QVERIFY(tune.open(QIODevice::ReadOnly));
+  QVERIFY(SdlMediaDevice::IsMidiFile(tune.readAll()));
+}
+
+void SdlMediaTest::openErrors() {
+  QTemporaryDir dir;
+  const QString text = dir.filePath("notes.txt");
+  Write(text, "RIFF but not a sound");
+  Write(dir.filePath("fake.wav"), QByteArray("RIFF\x10\0\0\0WAVEjunkjunk", 20));
+  MciDeviceId id = 0;
+  const MciFlags wait{false, true, nullptr};
+  {
+    SdlMediaDevice device;
+    QCOMPARE(device.Open("WaveAudio", dir.filePath("missing.wav"), wait, id), kMciErrFileNotFound);
+    QCOMPARE(device.Open("WaveAudio", text, wait, id), kMciErrNotWaveFile);
+    QCOMPARE(device.Open("WaveAudio", dir.filePath("fake.wav"), wait, id), kMciErrNotWaveFile);
+    QCOMPARE(device.Open("WaveAudio", dir.path(), wait, id), kMciErrFileNotFound);
+    QCOMPARE(device.Open("Sequencer", text, wait, id), kMciErrNotMidiFile);
+    QCOMPARE(device.Open("CDAudio", DataFile("pop.wav"), wait, id), kMciErrUnknownDeviceType);
+
+    QCOMPARE(device.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciNoError);
+    MciDeviceId second = 0;
+    QCOMPARE(device.Open("WaveAudio", DataFile("pop2.wav"), wait, second), kMciErrDeviceBusy);
+    TMPModes mode = mpNotReady;
+    QCOMPARE(device.Mode(id, mode), kMciNoError);
+    QCOMPARE(mode, mpStopped);
+    QCOMPARE(device.Close(id, wait), kMciNoError);
+    // A closed or never opened device answers nothing.
+    for (MciDeviceId gone : {id, MciDeviceId(0), MciDeviceId(999)}) {
+      QCOMPARE(device.Play(gone, wait), kMciErrInvalidDeviceId);
+      QCOMPARE(device.Stop(gone, wait), kMciErrInvalidDeviceId);
+      QCOMPARE(device.Seek(gone, 0, wait), kMciErrInvalidDeviceId);
+      QCOMPARE(device.Close(gone, wait), kMciErrInvalidDeviceId);
+      QCOMPARE(device.Mode(gone, mode), kMciErrInvalidDeviceId);
+    }
+    // Sound output is the whole program's: a second device layer cannot have it.
+    SdlMediaDevice other;
+    QCOMPARE(other.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciErrDeviceBusy);
+  }
+
+  // A soundfont that does not load: the open succeeds, since the font loads
+  // in the background, but the music cannot play and later opens fail.
+  Write(dir.filePath("broken.sf2"), "RIFF\0\0\0\0sfbk");
+  {
+    SdlMediaDevice broken(dir.filePath("broken.sf2"));
+    QCOMPARE(broken.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciNoError);
+    QCOMPARE(broken.Play(id, wait), kMciErrNoSoundfont);
+    TMPModes mode = mpNotReady;
+    QCOMPARE(broken.Mode(id, mode), kMciNoError);
+    QCOMPARE(mode, mpStopped);
+    QCOMPARE(broken.Close(id, wait), kMciNoError);
+    QCOMPARE(broken.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciErrNoSoundfont);
+  }
+  SdlMediaDevice noFont(dir.filePath("none.sf2"));
+  QCOMPARE(noFont.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciErrNoSoundfont);
+  // A failed open reported through the player, with its notification.
+  TMediaPlayer player(noFont, TMPDeviceTypes::dtSequencer);
+  player.FileName = DataFile("bgmusic.mid");
+  player.SetNotify(true);
+  QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, player.Open());
+  QCOMPARE(player.Error(), std::int32_t(kMciErrNoSoundfont));
+  QCOMPARE(player.ErrorMessage(), MediaErrorText(kMciErrNoSoundfont));
+  QCOMPARE(Deliver(player), 1);
+}
+
+void SdlMediaTest::popWritesSound() {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.raw");
+  {
+    AudioDriver driver("disk", out);
+    SdlMediaDevice device;
+    TMediaPlayer player(device, TMPDeviceTypes::dtWaveAudio);
+    player.FileName = DataFile("pop.wav");
+    player.Open();
+    player.SetNotify(true);
+    player.SetWait(true);
+    player.Play();
+    QCOMPARE(player.Error(), std::int32_t(kMciNoError));
+    // Back only when the sound has ended, and then it says so once.
+    QCOMPARE(player.Mode(), mpStopped);
+    QCOMPARE(Deliver(player), 1);
+    player.Stop();
+    player.Close();
+    QVERIFY(!player.IsOpen());
+  }
+  const std::vector<int> left = LeftChannel(out);
+  QVERIFY(!left.empty());
+  QVERIFY2(Peak(left) > 2000, qPrintable(QString::number(Peak(left))));
+}
+
+void SdlMediaTest::tuneRestartsRightAfterItsLastNote() {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.raw");
+  Write(dir.filePath("tune.mid"), OneSecondTune());
+  int starts = 0;
+  {
+    AudioDriver driver("disk", out);
+    SdlMediaDevice device;
+    TMediaPlayer player(device, TMPDeviceTypes::dtSequencer);
+    player.FileName = dir.filePath("tune.mid");
+    player.Open();
+    // What the game does with each notification.
+    player.OnNotify = [&](QObject *) {
+      if (player.Mode() == mpStopped) {
+        player.Seek(0);
+        player.Play();
+        ++starts;
+      }
+      player.SetNotify(true);
+    };
+    player.SetNotify(true);
+    player.Play();
+    QTRY_VERIFY_WITH_TIMEOUT(starts >= 2, 20000);
+    QTest::qWait(300); // let the last start sound
+    player.Stop();
+    QCOMPARE(player.Mode(), mpStopped);
+    player.Close();
+  }
+  const std::vector<int> left = LeftChannel(out);
+  const int peak = Peak(left);
+  QVERIFY2(peak > 1000, "the tune made no sound");
+  // Onsets: a millisecond over a tenth of the peak after 50 quiet ones.
+  const int rate = 44100, block = rate / 1000;
+  std::vector<double> onsets;
+  int quiet = 0;
+  for (size_t at = 0; at + block <= left.size(); at += block) {
+    const int level =
+        Peak(std::vector<int>(left.begin() + long(at), left.begin() + long(at + block)));
+    if (level > peak / 10 && quiet >= 50) onsets.push_back(double(at) / rate);
+    quiet = level < peak / 50 ? quiet + 1 : 0;
+  }
+  QString seen;
+  for (double t : onsets)
+    seen += QString::number(t, 'f', 3) + QLatin1Char(' ');
+  qInfo("onsets: %s", qPrintable(seen));
+  // Three starts of the piece, each with its two hits but the last.
+  QVERIFY2(onsets.size() >= 5, qPrintable(seen));
+  for (size_t i = 0; i + 2 < onsets.size(); i += 2) {
+    QVERIFY2(std::abs(onsets[i + 1] - onsets[i] - 0.5) < 0.03, qPrintable(seen));
+    // The next start follows the one-second piece within a fifth of a second.
+    const double gap = onsets[i + 2] - onsets[i] - 1.0;
+    QVERIFY2(gap > -0.03 && gap < 0.2, qPrintable(seen));
+  }
+}
+
+void SdlMediaTest::noAudioOutput() {
+  AudioDriver driver("no-such-driver");
+  SdlMediaDevice device;
+  MciDeviceId id = 0;
+  const MciFlags wait{false, true, nullptr};
+  QCOMPARE(device.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciErrNoAudioOutput);
+  QCOMPARE(device.Open("Sequencer", DataFile("bgmusic.mid"), wait, id), kMciErrNoAudioOutput);
+  // The file is still checked first: a missing one says so.
+  QCOMPARE(device.Open("WaveAudio", DataFile("nothing.wav"), wait, id), kMciErrFileNotFound);
+}
+
+void SdlMediaTest::gameWithoutAudioOutput() {
+  AudioDriver driver("no-such-driver");
+  SdlMediaDevice device;
+  QTemporaryDir folder;
+  for (const char *name : {"pop.wav", "pop2.wav", "bgmusic.mid"})
+    QVERIFY(QFile::copy(DataFile(name), folder.filePath(name)));
+  FakeDialogs dialogs;
+  TApplication::instance()->SetDialogs(&dialogs);
+  StdRandom rng(7);
+  HighScoreTables tables;
+  Services services;
+  services.rng = &rng;
+  services.dialogs = &dialogs;
+  services.programFolder = folder.path() + QLatin1Char('/');
+  services.media = &device;
+  services.highScores = &tables;
+  {
+    TfrmZanthorix window(services);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString message = QStringLiteral("Error code: 301\r\n") + MediaErrorText(301);
+    QCOMPARE(dialogs.boxes.size(), size_t(1));
+    QCOMPARE(dialogs.boxes[0].text, message);
+    QCOMPARE(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    // Sound FX on: each press reports the sound and the game goes on.
+    window.ui()->mnuOptionsSoundFX->trigger();
+    int column = 1, row = 1;
+    for (; column <= 8; ++column) {
+      for (row = 1; row <= 7; ++row)
+        if (window.board(column, row).Kind == window.board(column, row + 1).Kind) break;
+      if (row <= 7) break;
+    }
+    QVERIFY(column <= 8);
+    const QPoint at =
+        window.ui()->boardArea->mapTo(&window, QPoint((column - 1) * 25 + 17, (row - 1) * 25 + 17));
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+    QVERIFY(window.Score > 0);
+    QCOMPARE(dialogs.boxes.size(), size_t(3));
+    QCOMPARE(dialogs.boxes[1].text, QStringLiteral("Error playing sound! ") + MediaErrorText(301) +
+                                        QStringLiteral(" (301)"));
+    window.ui()->mnuOptionsMusic->trigger();
+    QCOMPARE(dialogs.boxes.size(), size_t(4));
+    QCOMPARE(dialogs.boxes[3].text, message);
+    window.close();
+  }
+  TApplication::instance()->SetDialogs(nullptr);
+  QCOMPARE(dialogs.boxes.size(), size_t(4));
+}
+
+void SdlMediaTest::shutdownNeverHangs() {
+  QTemporaryDir dir;
+  Write(dir.filePath("tune.mid"), OneSecondTune());
+  for (int round = 0; round < 30; ++round) {
+    SdlMediaDevice device;
+    TMediaPlayer sound(device, TMPDeviceTypes::dtWaveAudio);
+    sound.FileName = DataFile("pop.wav");
+    sound.Open();
+    sound.Play(); // still playing when everything goes
+    if (round % 10 == 0) {
+      // Music too, now and then: the soundfont takes a while to load.
+      TMediaPlayer music(device, TMPDeviceTypes::dtSequencer);
+      music.FileName = dir.filePath("tune.mid");
+      music.Open();
+      music.Play();
+      QTest::qWait(30);
+      if (round == 10) {
+        music.Stop();
+        music.Close();
+      }
+    }
+    if (round % 3 == 0) QTest::qWait(5);
+    // Notifications that were on their way find nobody.
+  }
+  QCoreApplication::sendPostedEvents();
+}
+
+ZANTHORIX_GUI_TEST_MAIN(SdlMediaTest)
+#include "tst_sdlmedia.moc"
