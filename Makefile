@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all test check clean format install uninstall fuzz
+.PHONY: all test check clean format install uninstall fuzz bench
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
@@ -20,6 +20,14 @@ format:
 
 clean:
 	rm -rf build build-*
+
+# Figures of start-up, memory, press latency and idle cost; see docs/PERFORMANCE.md.
+BENCH_RUNS ?= 10
+bench:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZANTHORIX_TESTS=OFF >/dev/null
+	cmake --build build-bench -j$(JOBS) --target bench_all
+	build-bench/bench/bench_driver build-bench/zanthorix_bench build-bench/bench/bench_floor \
+		build-bench/bench/bench_press $(BENCH_RUNS)
 
 # A per-user install keeps the game folder, and so the high scores, writable.
 install:

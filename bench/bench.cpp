@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -47,7 +48,7 @@ pid_t Spawn(const std::vector<std::string> &command, const std::vector<std::stri
       argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
     // Quiet children: their warnings are not the figures.
-    freopen("/dev/null", "w", stderr);
+    if (!freopen("/dev/null", "w", stderr)) _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -87,7 +88,8 @@ double CpuMs(pid_t pid) {
 
 pid_t StartXvfb(const std::string &display) {
   const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
-  const pid_t pid = Spawn({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {});
+  const pid_t pid =
+      Spawn({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {});
   for (int i = 0; i < 100; ++i) {
     struct stat info {};
     if (stat(socket.c_str(), &info) == 0) return pid;
@@ -154,7 +156,8 @@ int main(int argc, char **argv) {
     const Stats gs = Summarise(gameMs), fs = Summarise(floorMs);
     const Stats gm = Summarise(gameMb), fm = Summarise(floorMb);
     const std::string p = platform.name;
-    Row(("start to first paint, game, " + p).c_str(), gs, "ms", Ratio(gs.median, fs.median).c_str());
+    Row(("start to first paint, game, " + p).c_str(), gs, "ms",
+        Ratio(gs.median, fs.median).c_str());
     Row(("start to first paint, floor, " + p).c_str(), fs, "ms");
     Row(("peak memory, game, " + p).c_str(), gm, "MiB", Ratio(gm.median, fm.median).c_str());
     Row(("peak memory, floor, " + p).c_str(), fm, "MiB");

@@ -2,11 +2,22 @@
 
 #include "app/Dialogs.h"
 
+#include <QFont>
+
 namespace zanthorix {
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  // An 11-pixel sans-serif face of narrow, familiar letters, so that the
+  // fixed layouts fit.
+  QFont font;
+  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Sans Serif")});
+  font.setPixelSize(11);
+  setFont(font);
+}
 
-TApplication *TApplication::instance() { return static_cast<TApplication *>(QCoreApplication::instance()); }
+TApplication *TApplication::instance() {
+  return static_cast<TApplication *>(QCoreApplication::instance());
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event) {
   try {

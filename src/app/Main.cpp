@@ -4,10 +4,10 @@
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
 #include "app/StatusBar.h"
+#include "media/MediaPlayer.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
 #include "player/Registry.h"
-#include "media/MediaPlayer.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
 #include "scores/HighScoreTables.h"
@@ -102,7 +102,9 @@ void TfrmZanthorix::showEvent(QShowEvent *event) {
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
   }
-  FormShow();
+  // Opening the music is slow: it waits until the board is on screen. The
+  // player sees the same boxes in the same order.
+  showPending_ = true;
 }
 
 void TfrmZanthorix::FormShow() {
@@ -149,6 +151,15 @@ void TfrmZanthorix::FormPaint(QPainter &painter) {
   if (BallSheet.isNull()) return; // released on the way out
   WriteScore();
   PaintBoard(painter, board, BallSheet, SpriteOrigin, palette().color(QPalette::Window));
+  if (showPending_) {
+    showPending_ = false;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (isVisible()) FormShow();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 // Every button alike; the second press of a double-click is one more press.

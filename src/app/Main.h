@@ -33,7 +33,7 @@ struct HighScoreTables;
 struct Services {
   Random *rng = nullptr;
   Dialogs *dialogs = nullptr;
-  QString programFolder;                 // with its trailing separator
+  QString programFolder; // with its trailing separator
   HelpViewer *help = nullptr;
   HighScoreTables *highScores = nullptr; // owned by the program entry
   SettingsStore *settings = nullptr;     // the real store when null
@@ -118,6 +118,7 @@ private:
   Services services_;
   std::unique_ptr<MediaDevice> noMedia_;
   bool shown_ = false;
+  bool showPending_ = false; // FormShow runs after the first paint
 };
 
 } // namespace zanthorix

@@ -430,6 +430,9 @@ void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
     seqPlaying_ = false;
     ended = true;
   }
+  // While stopped the synth would only render the silence the mixer already
+  // wrote, at a cost in CPU.
+  if (!seqPlaying_ && !ended) return;
   const int frames = len / 4;
   fluid_synth_write_s16(synth_, frames, stream, 0, 2, stream, 1, 2);
 

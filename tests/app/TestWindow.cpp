@@ -80,11 +80,16 @@ TestWindow::TestWindow(std::uint32_t seed, bool show,
   if (music.open(QIODevice::WriteOnly)) music.write("MThd");
   if (prepare) prepare(*this);
   window = std::make_unique<TfrmZanthorix>(MakeServices());
-  if (show) {
-    window->show();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-  }
+  if (show) ShowWindow(*window);
+}
+
+void ShowWindow(TfrmZanthorix &window) {
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  // The first paint, then what the window does once it is on screen.
+  window.ui()->boardArea->repaint();
+  QCoreApplication::processEvents();
 }
 
 TestWindow::~TestWindow() {

@@ -3,9 +3,9 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "media/FakeMediaDevice.h"
 #include "player/HelpViewer.h"
 #include "player/Registry.h"
-#include "media/FakeMediaDevice.h"
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"
 
@@ -52,6 +52,10 @@ public:
   bool SetValue(const RegistryKey &key, const QString &name, const QString &text) override;
 };
 
+// Shows the window as the program does and lets it settle: painted, and
+// what it does once on screen done.
+void ShowWindow(TfrmZanthorix &window);
+
 struct TestWindow {
   // prepare runs before the window is made, to set up what it is handed.
   explicit TestWindow(std::uint32_t seed = 1, bool show = true,
@@ -64,7 +68,7 @@ struct TestWindow {
   StdRandom rng;
   MemorySettings settings;
   SettingsStore *store = &settings; // the store the window is handed
-  HelpViewer *help = nullptr;        // the help viewer, if any
+  HelpViewer *help = nullptr;       // the help viewer, if any
   HighScoreTables highScores;
   int terminated = 0; // times the game was told to end
   // Silent media; the folder holds a stand-in bgmusic.mid so that the

@@ -102,9 +102,9 @@ void MainWindowTest::menus() {
     QVERIFY(separator->isSeparator());
   QCOMPARE(ui->mnuFile->actions(), QList<QAction *>({ui->mnuFileNew, ui->N1, ui->mnuFileExit}));
   QCOMPARE(ui->Options1->actions(), QList<QAction *>({ui->mnuOptionsSoundFX, ui->mnuOptionsMusic,
-                                                       ui->N3, ui->mnuOptionsUser}));
-  QCOMPARE(ui->mnuHelp->actions(), QList<QAction *>({ui->mnuHelpIndex, ui->N2,
-                                                      ui->mnuHelpHighScores, ui->mnuHelpAbout}));
+                                                      ui->N3, ui->mnuOptionsUser}));
+  QCOMPARE(ui->mnuHelp->actions(),
+           QList<QAction *>({ui->mnuHelpIndex, ui->N2, ui->mnuHelpHighScores, ui->mnuHelpAbout}));
 }
 
 void MainWindowTest::statusPanelsAfterFirstPaintAndNew() {

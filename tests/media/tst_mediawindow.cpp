@@ -300,8 +300,11 @@ void MediaWindowTest::offJustBeforeTheEndDoesNotRestart() {
 void MediaWindowTest::missingMusicFile() {
   TestWindow t(1, false);
   QVERIFY(QFile::remove(t.folder.filePath("bgmusic.mid")));
-  t.window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+  // The music is looked for once the board is on screen behind the box.
+  bool painted = false;
+  t.dialogs.onBox = [&] { painted = t.Panel(0) == QStringLiteral("Score: 0"); };
+  ShowWindow(*t.window);
+  QVERIFY(painted);
   QCOMPARE(t.dialogs.boxes.size(), size_t(1));
   const ShownBox &box = t.dialogs.boxes[0];
   QCOMPARE(box.text,
@@ -326,8 +329,7 @@ void MediaWindowTest::missingMusicFile() {
 void MediaWindowTest::failedMusicOpen() {
   TestWindow t(1, false);
   t.media.openError = kMciErrNotMidiFile;
-  t.window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+  ShowWindow(*t.window);
   const QString message = QStringLiteral("Error code: 304\r\nThe file is not a valid MIDI file");
   QCOMPARE(t.dialogs.boxes.size(), size_t(1));
   QCOMPARE(t.dialogs.boxes[0].text, message);

@@ -305,8 +305,7 @@ void SdlMediaTest::gameWithoutAudioOutput() {
   services.highScores = &tables;
   {
     TfrmZanthorix window(services);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ShowWindow(window);
     const QString message = QStringLiteral("Error code: 301\r\n") + MediaErrorText(301);
     QCOMPARE(dialogs.boxes.size(), size_t(1));
     QCOMPARE(dialogs.boxes[0].text, message);

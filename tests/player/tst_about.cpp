@@ -27,20 +27,12 @@ struct AboutFixture {
 class AboutTest : public QObject {
   Q_OBJECT
 private slots:
-  void initTestCase();
   void layout();
   void hiddenUntilChosenAndModeless();
   void playerLabelIsWrittenOnEachShowing();
   void longNameIsNeitherWrappedNorCut();
   void enterClosesAndEscDoesNot();
 };
-
-// The game's own font, as the program sets it.
-void AboutTest::initTestCase() {
-  QFont font(QStringLiteral("Sans Serif"));
-  font.setPixelSize(11);
-  QApplication::setFont(font);
-}
 
 void AboutTest::layout() {
   AboutFixture f;
