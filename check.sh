@@ -20,4 +20,8 @@ for variant in build:OFF build-asan:ON; do
   cmake --build "$dir" -j"$jobs"
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600 || status=1
 done
+# The high-score file reader under the fuzzer, from its saved corpus, briefly.
+echo "== fuzz"
+make --no-print-directory fuzz FUZZ_SECONDS="${FUZZ_SECONDS:-20}" || status=1
+
 exit $status

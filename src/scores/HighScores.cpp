@@ -27,7 +27,7 @@ void MakeColumn(QTextEdit *box) {
   box->setTextInteractionFlags(Qt::NoTextInteraction);
   box->setContextMenuPolicy(Qt::NoContextMenu);
   QPalette palette = box->palette();
-  palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window)); // the window's own face
   box->setPalette(palette);
   box->document()->setDocumentMargin(0);
   QTextOption option = box->document()->defaultTextOption();

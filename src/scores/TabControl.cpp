@@ -8,28 +8,14 @@
 
 namespace zanthorix {
 
-namespace {
-
-// Tabs as narrow as their captions allow, so that all five fit in one row.
-class NarrowTabBar : public QTabBar {
-public:
-  using QTabBar::QTabBar;
-
-protected:
-  QSize tabSizeHint(int index) const override {
-    QSize size = QTabBar::tabSizeHint(index);
-    size.setWidth(std::min(size.width(), fontMetrics().horizontalAdvance(tabText(index)) + 12));
-    return size;
-  }
-};
-
-} // namespace
-
-TTabControl::TTabControl(QWidget *parent) : QWidget(parent), bar_(new NarrowTabBar(this)) {
+TTabControl::TTabControl(QWidget *parent) : QWidget(parent), bar_(new QTabBar(this)) {
   bar_->setShape(QTabBar::RoundedSouth);
   bar_->setExpanding(false);
   bar_->setDrawBase(false);
   bar_->setUsesScrollButtons(false);
+  bar_->setElideMode(Qt::ElideNone);
+  // Narrow tabs, so that all five fit along the bottom in one row.
+  bar_->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 2px 6px; }"));
   connect(bar_, &QTabBar::currentChanged, this, [this] {
     if (!bar_->signalsBlocked()) emit Change();
   });

@@ -243,8 +243,9 @@ void SdlMediaTest::tuneRestartsRightAfterItsLastNote() {
     };
     player.SetNotify(true);
     player.Play();
-    QTRY_VERIFY_WITH_TIMEOUT(starts >= 2, 20000);
-    QTest::qWait(300); // let the last start sound
+    // Rendered, not timed: the third start has played through once it ends,
+    // however slowly the disk driver runs on a busy machine.
+    QTRY_VERIFY_WITH_TIMEOUT(starts >= 3, 30000);
     player.Stop();
     QCOMPARE(player.Mode(), mpStopped);
     player.Close();

@@ -1,0 +1,192 @@
+// Faults of the real program: killed, terminated, out of disk space, fed
+// damaged files. The game runs as a separate process from a folder of its own.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+constexpr int FileSize = 50 * 108;
+
+QByteArray ReadAll(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray RandomBytes(QRandomGenerator &rng, int size) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  for (char &c : bytes)
+    c = char(rng.bounded(256));
+  return bytes;
+}
+
+// A game folder: the executable with its data files beside it, and a
+// settings folder of its own.
+struct Game {
+  QTemporaryDir folder;
+  QTemporaryDir config;
+  QProcess process;
+  QString scores;
+
+  Game() {
+    const QString built = QStringLiteral(ZANTHORIX_EXE);
+    const QString from = QFileInfo(built).absolutePath();
+    for (const char *name : {"pop.wav", "pop2.wav", "bgmusic.mid", "Zanthorix.hlp"})
+      QFile::copy(from + QLatin1Char('/') + QLatin1String(name), folder.filePath(name));
+    QFile::copy(built, folder.filePath("zanthorix"));
+    scores = folder.filePath("HighScores.Dat");
+  }
+
+  void Start(const QStringList &extraEnv = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_CONFIG_HOME", config.path());
+    for (const QString &assignment : extraEnv)
+      env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(folder.filePath("zanthorix"), {});
+    QVERIFY(process.waitForStarted());
+  }
+
+  // Lets the game come up (this paces the test; it asserts no duration).
+  void Settle(int ms = 1500) { QTest::qWait(ms); }
+
+  void Signal(int signal) { ::kill(pid_t(process.processId()), signal); }
+
+  ~Game() {
+    if (process.state() != QProcess::NotRunning) {
+      process.kill();
+      process.waitForFinished();
+    }
+  }
+};
+
+QByteArray DefaultFile() {
+  // What the game writes with no file at start: every table "This could be
+  // you!" with 10 down to 1.
+  QByteArray bytes;
+  for (int table = 0; table < 5; ++table)
+    for (int i = 1; i <= 10; ++i) {
+      QByteArray record(108, '\0');
+      record[0] = 18;
+      record.replace(1, 18, "This could be you!");
+      record[104] = char(11 - i);
+      bytes += record;
+    }
+  return bytes;
+}
+
+} // namespace
+
+class FaultTest : public QObject {
+  Q_OBJECT
+private slots:
+  void terminateDuringPlaySavesTables();
+  void killDuringSaveLeavesWholeFile();
+  void fullDiskAtExitKeepsOldFile();
+  void damagedFilesNeverCrash();
+};
+
+void FaultTest::terminateDuringPlaySavesTables() {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    Game game;
+    game.Start();
+    game.Settle();
+    game.Signal(signal);
+    QVERIFY(game.process.waitForFinished(20000));
+    QCOMPARE(game.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(game.process.exitCode(), 0);
+    QCOMPARE(ReadAll(game.scores), DefaultFile());
+  }
+}
+
+// A file of 60 records is cut to 50 by the save: killed at any moment, the
+// game leaves either the whole old file or the whole new one.
+void FaultTest::killDuringSaveLeavesWholeFile() {
+  QRandomGenerator rng(1207);
+  QByteArray old = DefaultFile() + DefaultFile().left(10 * 108);
+  old[104] = char(77); // a score of the game's own
+  const QByteArray saved = old.left(FileSize);
+  const int rounds = qEnvironmentVariableIntValue("ZANTHORIX_KILL_ROUNDS") > 0
+                         ? qEnvironmentVariableIntValue("ZANTHORIX_KILL_ROUNDS")
+                         : 12;
+  int oldKept = 0, newWritten = 0;
+  for (int round = 0; round < rounds; ++round) {
+    Game game;
+    WriteAll(game.scores, old);
+    game.Start();
+    game.Settle(1000);
+    game.Signal(SIGTERM);
+    // Somewhere in the orderly way out, the save included.
+    QThread::usleep(rng.bounded(6000));
+    game.Signal(SIGKILL);
+    QVERIFY(game.process.waitForFinished(20000));
+    const QByteArray now = ReadAll(game.scores);
+    QVERIFY2(
+        now == old || now == saved,
+        qPrintable(QString("round %1: %2 bytes, neither old nor new").arg(round).arg(now.size())));
+    ++(now == old ? oldKept : newWritten);
+  }
+  qInfo("%d kills: %d left the old file, %d the new one", rounds, oldKept, newWritten);
+}
+
+// Every write to the high-score file fails as on a full disk: the old file
+// stays whole and the game reports the error instead of ending.
+void FaultTest::fullDiskAtExitKeepsOldFile() {
+  Game game;
+  QByteArray old = DefaultFile();
+  old[104] = char(55);
+  WriteAll(game.scores, old);
+  game.Start({QStringLiteral("LD_PRELOAD=") + QStringLiteral(ZANTHORIX_FAILWRITE),
+              QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")});
+  game.Settle();
+  game.Signal(SIGTERM);
+  // The error box waits for the player: the game is still there, its main
+  // window closed, the save refused.
+  QVERIFY(!game.process.waitForFinished(3000));
+  QCOMPARE(ReadAll(game.scores), old);
+  const QStringList leftovers =
+      QDir(game.folder.path()).entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
+  QCOMPARE(leftovers, QStringList{QStringLiteral("HighScores.Dat")});
+}
+
+// Random high-score files of random length and a garbled settings file: the
+// game starts and stays up (boxes may wait for the player).
+void FaultTest::damagedFilesNeverCrash() {
+  QRandomGenerator rng(42);
+  for (int round = 0; round < 8; ++round) {
+    Game game;
+    const int sizes[] = {0, 1, 107, 108 * 3 + 5, FileSize - 1, FileSize, FileSize + 333};
+    const int size = round < 7 ? sizes[round] : int(rng.bounded(12000));
+    WriteAll(game.scores, RandomBytes(rng, size));
+    QDir(game.config.path()).mkpath(QStringLiteral("Mirrowdale"));
+    QByteArray settings = "[v1.0]\nUser=" + RandomBytes(rng, 300) + "\n" + RandomBytes(rng, 200);
+    if (round % 2) settings = RandomBytes(rng, 500);
+    WriteAll(game.config.filePath(QStringLiteral("Mirrowdale/Zanthorix.conf")), settings);
+    game.Start();
+    game.Settle();
+    QVERIFY2(
+        game.process.state() == QProcess::Running ||
+            (game.process.exitStatus() == QProcess::NormalExit && game.process.exitCode() == 0),
+        qPrintable(
+            QString("round %1: the game ended with %2").arg(round).arg(game.process.exitCode())));
+  }
+}
+
+QTEST_GUILESS_MAIN(FaultTest)
+#include "tst_faults.moc"
