@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -22,6 +23,9 @@ constexpr int kChunkFrames = 1024;
 // up on the driver.
 constexpr auto kWaveGrace = std::chrono::seconds(2);
 constexpr auto kLongestPiece = std::chrono::minutes(30);
+// Long enough that a quick run of clicks keeps the output, so that only the
+// first sound after a pause pays for opening it again.
+constexpr auto kReleaseDelay = std::chrono::milliseconds(1500);
 
 std::atomic<SdlMediaDevice *> current{nullptr};
 
@@ -41,21 +45,34 @@ MciError ReadFile(const QString &fileName, QByteArray &bytes) {
   return kMciNoError;
 }
 
+// Runs its function when the scope ends, however it ends.
+template <class F> struct Finally {
+  F f;
+  ~Finally() { f(); }
+};
+
 } // namespace
 
 SdlMediaDevice::SdlMediaDevice(QString soundfont)
-    : soundfont_(soundfont.isEmpty() ? DefaultSoundfont() : std::move(soundfont)) {}
+    : soundfont_(soundfont.isEmpty() ? DefaultSoundfont() : std::move(soundfont)),
+      releaseTimer_(std::make_unique<QTimer>()) {
+  releaseTimer_->setSingleShot(true);
+  releaseTimer_->setInterval(kReleaseDelay);
+  QObject::connect(releaseTimer_.get(), &QTimer::timeout, [this] {
+    if (Silent()) ReleaseAudio();
+  });
+}
 
 SdlMediaDevice::~SdlMediaDevice() {
+  releaseTimer_->stop();
   FinishSynth();
   waveSlot_.Drop();
   seqSlot_.Drop();
-  if (audioOpen_) {
-    CloseWave();
-    Mix_HookMusic(nullptr, nullptr);
-    CloseSequencer();
-    Mix_ChannelFinished(nullptr);
-  }
+  // The sound and the piece may outlive the output that played them.
+  CloseWave();
+  if (audioOpen_) Mix_HookMusic(nullptr, nullptr);
+  CloseSequencer();
+  if (audioOpen_) Mix_ChannelFinished(nullptr);
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
   if (audioOpen_) {
@@ -112,6 +129,43 @@ MciError SdlMediaDevice::StartAudio() {
   Mix_HookMusic(&SdlMediaDevice::MusicHook, this);
   audioOpen_ = true;
   return kMciNoError;
+}
+
+// The chunk, the synthesizer and the player stay: the output comes back with
+// the same format, and the piece goes on from where it was.
+void SdlMediaDevice::ReleaseAudio() {
+  if (!audioOpen_) return;
+  releaseTimer_->stop();
+  // Closing waits for the audio thread, which may be in the hook waiting for
+  // seqMutex_: none of our locks may be held here.
+  Mix_HookMusic(nullptr, nullptr);
+  Mix_ChannelFinished(nullptr);
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  audioOpen_ = false;
+}
+
+void SdlMediaDevice::ScheduleRelease() {
+  if (audioOpen_) releaseTimer_->start();
+}
+
+void SdlMediaDevice::PostScheduleRelease() {
+  QMetaObject::invokeMethod(
+      releaseTimer_.get(), [this] { ScheduleRelease(); }, Qt::QueuedConnection);
+}
+
+// Only the UI thread starts a sound, so silence seen here lasts until it does.
+bool SdlMediaDevice::Silent() {
+  {
+    std::lock_guard lock(waveMutex_);
+    if (wavePlaying_) return false;
+  }
+  std::lock_guard lock(seqMutex_);
+  return !seqPlaying_;
+}
+
+void SdlMediaDevice::SetReleaseDelay(std::chrono::milliseconds delay) {
+  releaseTimer_->setInterval(delay);
 }
 
 MciError SdlMediaDevice::BeginSynth() {
@@ -171,6 +225,7 @@ MciError SdlMediaDevice::RequirePlayer() {
 
 MciError SdlMediaDevice::Open(const QString &type, const QString &fileName, const MciFlags &flags,
                               MciDeviceId &id) {
+  const Finally later{[this] { ScheduleRelease(); }};
   MciError error = kMciErrUnknownDeviceType;
   if (type == QLatin1String("WaveAudio")) error = OpenWave(fileName, id);
   if (type == QLatin1String("Sequencer")) error = OpenSequencer(fileName, id);
@@ -218,6 +273,7 @@ MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id)
 
 MciError SdlMediaDevice::Close(MciDeviceId id, const MciFlags &flags) {
   if (id == 0 || (id != waveId_ && id != seqId_)) return kMciErrInvalidDeviceId;
+  const Finally later{[this] { ScheduleRelease(); }};
   if (id == waveId_) {
     if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
     CloseWave();
@@ -278,7 +334,13 @@ void SdlMediaDevice::CloseSequencer() {
 }
 
 MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
+  const Finally later{[this] { ScheduleRelease(); }};
   if (id != 0 && id == waveId_) {
+    if (const MciError error = StartAudio()) {
+      waveSlot_.Arm(flags, id);
+      waveSlot_.Fire(MciNotifyOutcome::Failure);
+      return error;
+    }
     std::unique_lock lock(waveMutex_);
     waveSlot_.Arm(flags, id);
     if (!wavePlaying_) {
@@ -306,6 +368,11 @@ MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
   }
   if (id != 0 && id == seqId_) {
     if (const MciError error = RequirePlayer()) return error;
+    if (const MciError error = StartAudio()) {
+      seqSlot_.Arm(flags, id);
+      seqSlot_.Fire(MciNotifyOutcome::Failure);
+      return error;
+    }
     seqSlot_.Arm(flags, id);
     std::unique_lock lock(seqMutex_);
     if (!seqPlaying_) {
@@ -320,6 +387,7 @@ MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
 }
 
 MciError SdlMediaDevice::Stop(MciDeviceId id, const MciFlags &flags) {
+  const Finally later{[this] { ScheduleRelease(); }};
   bool wasPlaying = false;
   if (id != 0 && id == waveId_) {
     if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
@@ -342,6 +410,7 @@ MciError SdlMediaDevice::Stop(MciDeviceId id, const MciFlags &flags) {
 
 MciError SdlMediaDevice::Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) {
   if (to < 0) return kMciErrDeviceFailed;
+  const Finally later{[this] { ScheduleRelease(); }};
   if (id != 0 && id == waveId_) {
     // A sound is only ever played whole, so a seek just stops it.
     if (HaltWave()) waveSlot_.Fire(MciNotifyOutcome::Aborted);
@@ -392,7 +461,10 @@ void SdlMediaDevice::ChannelFinished() {
     ended = wavePlaying_;
     wavePlaying_ = false;
   }
-  if (ended) waveSlot_.Fire(MciNotifyOutcome::Successful);
+  if (ended) {
+    waveSlot_.Fire(MciNotifyOutcome::Successful);
+    PostScheduleRelease();
+  }
   waveEnded_.notify_all();
 }
 
@@ -457,6 +529,7 @@ void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
   }
   if (ended) {
     seqSlot_.Fire(MciNotifyOutcome::Successful);
+    PostScheduleRelease();
     lock.unlock();
     seqEnded_.notify_all();
   }

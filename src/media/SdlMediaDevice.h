@@ -1,18 +1,22 @@
 // The real media devices: wave sounds as SDL2_mixer chunks on a channel of
 // their own, MIDI pieces rendered by FluidSynth into the mixer's music hook.
 // Audio output and the synthesizer are started on the first open that needs
-// them. One instance per process: SDL's audio is global.
+// them. The output is let go again a little while after the last sound has
+// ended, so that a silent game costs nothing, and taken back on the next
+// play. One instance per process: SDL's audio is global.
 #pragma once
 
 #include "media/MediaDevice.h"
 
 #include <QByteArray>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <thread>
 #include <vector>
 
+class QTimer;
 struct Mix_Chunk;
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
@@ -37,6 +41,11 @@ public:
   MciError Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) override;
   MciError Mode(MciDeviceId id, TMPModes &mode) override;
 
+  // True while the audio output is held.
+  bool AudioActive() const { return audioOpen_; }
+  // How long the output is kept after the last sound has ended.
+  void SetReleaseDelay(std::chrono::milliseconds delay);
+
   // True when a file starts as a Standard MIDI File with at least one track.
   static bool IsMidiFile(const QByteArray &bytes);
   // True when a file is a RIFF wave file.
@@ -50,6 +59,13 @@ private:
   };
 
   MciError StartAudio();
+  // Lets the output go when nothing may sound; UI thread only.
+  void ReleaseAudio();
+  // Lets the output go after the delay if nothing sounds by then.
+  void ScheduleRelease();
+  // From the audio thread: the same, by way of the UI thread.
+  void PostScheduleRelease();
+  bool Silent();
   // The soundfont loads in the background from the first music open on, so
   // that opening the music does not hold up the first paint; the first
   // command that needs the synthesizer waits for it.
@@ -71,6 +87,7 @@ private:
   QString soundfont_;
   bool audioOpen_ = false;
   int frequency_ = 0;
+  std::unique_ptr<QTimer> releaseTimer_;
   MciDeviceId nextId_ = 1;
 
   // Wave audio: the reserved channel's state, shared with the audio thread.

@@ -1,18 +1,22 @@
 // The real devices: file checks, error codes, sound actually written out
-// (SDL's disk driver), the loop's restart, no audio output, and shutdown.
+// (SDL's disk driver), the loop's restart, letting the output go while
+// silent, no audio output, and shutdown.
 #include "app/TestWindow.h"
 #include "media/MediaPlayer.h"
 #include "media/SdlMediaDevice.h"
 #include "ui_Main.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
 using namespace zanthorix;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -47,6 +51,19 @@ QByteArray OneSecondTune() {
   track += QByteArray::fromHex("8170894c00");     // off at 240
   track += QByteArray::fromHex("8170994d70");     // hit at 480
   track += QByteArray::fromHex("8360894d00");     // off at 960
+  track += QByteArray::fromHex("00ff2f00");       // end of track
+  return Smf(track);
+}
+
+// A hit at the start and another two and a half seconds in, then half a
+// second more.
+QByteArray TwoHitsApart() {
+  QByteArray track;
+  track += QByteArray::fromHex("00ff510307a120"); // tempo 500000 us a beat
+  track += QByteArray::fromHex("00994c70");       // hit
+  track += QByteArray::fromHex("8170894c00");     // off at 240
+  track += QByteArray::fromHex("9070994d70");     // hit at 2400
+  track += QByteArray::fromHex("8360894d00");     // off at 2880
   track += QByteArray::fromHex("00ff2f00");       // end of track
   return Smf(track);
 }
@@ -86,6 +103,20 @@ int Peak(const std::vector<int> &samples) {
   return peak;
 }
 
+// Sounds that begin after quiet, the start of the output counting as quiet:
+// a millisecond over a tenth of the loudest one after 50 quiet ones.
+int CountHits(const std::vector<int> &left, int loudest) {
+  const size_t block = 44100 / 1000;
+  int hits = 0, quiet = 50;
+  for (size_t at = 0; at + block <= left.size(); at += block) {
+    const int level =
+        Peak(std::vector<int>(left.begin() + long(at), left.begin() + long(at + block)));
+    if (level > loudest / 10 && quiet >= 50) ++hits;
+    quiet = level < loudest / 50 ? quiet + 1 : 0;
+  }
+  return hits;
+}
+
 int Deliver(TMediaPlayer &player) {
   int count = 0;
   auto old = player.OnNotify;
@@ -104,9 +135,12 @@ private slots:
   void openErrors();
   void popWritesSound();
   void tuneRestartsRightAfterItsLastNote();
+  void soundsAfterTheOutputWasReleased();
+  void musicResumesWhereItStoppedAfterRelease();
   void noAudioOutput();
   void gameWithoutAudioOutput();
   void shutdownNeverHangs();
+  void shutdownWhileReleasingNeverHangs();
 };
 
 void SdlMediaTest::recognisesFiles() {
@@ -277,6 +311,96 @@ void SdlMediaTest::tuneRestartsRightAfterItsLastNote() {
   }
 }
 
+void SdlMediaTest::soundsAfterTheOutputWasReleased() {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.raw");
+  AudioDriver driver("disk", out);
+  SdlMediaDevice device;
+  device.SetReleaseDelay(50ms);
+  TMediaPlayer player(device, TMPDeviceTypes::dtWaveAudio);
+  // As the game plays a sound: open, play to the end, close on the notification.
+  auto playOnce = [&](const char *name) {
+    player.FileName = DataFile(name);
+    player.Open();
+    QVERIFY(device.AudioActive());
+    player.SetNotify(true);
+    player.SetWait(true);
+    player.Play();
+    QCOMPARE(player.Error(), std::int32_t(kMciNoError));
+    QCOMPARE(Deliver(player), 1);
+    player.Stop();
+    player.Close();
+  };
+  playOnce("pop.wav");
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+
+  // Opened again, the disk driver starts its file anew: what is there now
+  // was played after the release.
+  playOnce("pop2.wav");
+  if (QTest::currentTestFailed()) return;
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+  const std::vector<int> left = LeftChannel(out);
+  QVERIFY2(Peak(left) > 2000, qPrintable(QString::number(Peak(left))));
+
+  // A sound that is not waited for keeps the output until it ends on the
+  // audio thread, which lets it go too; an open but silent device does not
+  // hold it.
+  device.SetReleaseDelay(0ms);
+  player.FileName = DataFile("pop.wav");
+  player.Open();
+  player.Play();
+  int notified = 0;
+  player.OnNotify = [&](QObject *) { ++notified; };
+  const QDeadlineTimer bound(10000);
+  while (player.Mode() == mpPlaying) {
+    QVERIFY(!bound.hasExpired());
+    QVERIFY(device.AudioActive());
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(notified, 1, 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+  QVERIFY(player.IsOpen());
+  player.Close();
+  QCOMPARE(notified, 1);
+}
+
+void SdlMediaTest::musicResumesWhereItStoppedAfterRelease() {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.raw");
+  Write(dir.filePath("tune.mid"), TwoHitsApart());
+  AudioDriver driver("disk", out);
+  SdlMediaDevice device;
+  device.SetReleaseDelay(50ms);
+  TMediaPlayer music(device, TMPDeviceTypes::dtSequencer);
+  music.FileName = dir.filePath("tune.mid");
+  music.Open();
+  // Opened and never played, as at the game's start.
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+
+  int notified = 0;
+  music.OnNotify = [&](QObject *) { ++notified; };
+  music.Play();
+  QVERIFY(device.AudioActive());
+  QTest::qWait(1000); // past the first hit, well short of the second
+  music.Stop();
+  QCOMPARE(music.Mode(), mpStopped);
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+  QTRY_COMPARE_WITH_TIMEOUT(notified, 1, 10000); // the play, aborted
+
+  // On again: the rest of the piece, and its end is still told.
+  music.Play();
+  QVERIFY(device.AudioActive());
+  QTRY_COMPARE_WITH_TIMEOUT(notified, 2, 20000);
+  QCOMPARE(music.Mode(), mpStopped);
+  QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
+  const std::vector<int> left = LeftChannel(out);
+  const int peak = Peak(left);
+  QVERIFY2(peak > 1000, "the rest of the tune made no sound");
+  // From the start it would have both hits.
+  QCOMPARE(CountHits(left, peak), 1);
+  music.Close();
+}
+
 void SdlMediaTest::noAudioOutput() {
   AudioDriver driver("no-such-driver");
   SdlMediaDevice device;
@@ -360,6 +484,32 @@ void SdlMediaTest::shutdownNeverHangs() {
     }
     if (round % 3 == 0) QTest::qWait(5);
     // Notifications that were on their way find nobody.
+  }
+  QCoreApplication::sendPostedEvents();
+}
+
+void SdlMediaTest::shutdownWhileReleasingNeverHangs() {
+  QTemporaryDir dir;
+  Write(dir.filePath("tune.mid"), OneSecondTune());
+  for (int round = 0; round < 20; ++round) {
+    SdlMediaDevice device;
+    device.SetReleaseDelay(std::chrono::milliseconds(round % 3));
+    TMediaPlayer music(device, TMPDeviceTypes::dtSequencer);
+    music.FileName = dir.filePath("tune.mid");
+    music.Open();
+    TMediaPlayer sound(device, TMPDeviceTypes::dtWaveAudio);
+    sound.FileName = DataFile("pop.wav");
+    sound.Open();
+    for (int turn = 0; turn <= round % 4; ++turn) {
+      music.Play();
+      sound.Play();
+      QTest::qWait(round % 5);
+      music.Stop();
+      sound.Stop();
+      // The release may come now, or in the middle of what follows.
+      QTest::qWait(round % 3 + 1);
+    }
+    if (round % 2) music.Play(); // taking the output back as everything goes
   }
   QCoreApplication::sendPostedEvents();
 }
