@@ -4,7 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "app/SessionEnd.h"
-#include "media/SdlMediaDevice.h"
+#include "media/LazyMediaDevice.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
 #include "rules/Random.h"
@@ -28,12 +28,13 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   app.SetDialogs(&dialogs);
   StdRandom rng(ClockSeed());
   HighScoreTables highScores;
-  SdlMediaDevice media; // outlives the window, whose players use it
+  const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  LazyMediaDevice media(folder); // outlives the window, whose players use it
 
   Services services;
   services.rng = &rng;
   services.dialogs = &dialogs;
-  services.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  services.programFolder = folder;
   services.highScores = &highScores;
   services.media = &media;
   QtHelpViewer help(dialogs, services.programFolder);

@@ -33,9 +33,10 @@ QString MediaErrorText(MciError code) {
   }
 }
 
+// A fixed number rather than a registered one: the audio module, loaded
+// later, posts these events with its own copy of this code.
 QEvent::Type MciNotifyEvent::EventType() {
-  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-  return type;
+  return static_cast<QEvent::Type>(QEvent::User + 0x4d43);
 }
 
 void PostNotify(QObject *target, MciNotifyOutcome outcome, MciDeviceId id) {

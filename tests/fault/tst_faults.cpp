@@ -44,7 +44,8 @@ struct Game {
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
     const QString from = QFileInfo(built).absolutePath();
-    for (const char *name : {"pop.wav", "pop2.wav", "bgmusic.mid", "Zanthorix.hlp"})
+    for (const char *name :
+         {"pop.wav", "pop2.wav", "bgmusic.mid", "Zanthorix.hlp", "libzanthorix_audio.so"})
       QFile::copy(from + QLatin1Char('/') + QLatin1String(name), folder.filePath(name));
     QFile::copy(built, folder.filePath("zanthorix"));
     scores = folder.filePath("HighScores.Dat");

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 game="$prefix/lib/zanthorix"
-for file in "$prefix/bin/zanthorix" "$game/zanthorix" "$game/pop.wav" "$game/pop2.wav" \
+for file in "$prefix/bin/zanthorix" "$game/zanthorix" "$game/libzanthorix_audio.so" "$game/pop.wav" "$game/pop2.wav" \
   "$game/bgmusic.mid" "$game/Zanthorix.hlp" "$prefix/share/applications/zanthorix.desktop" \
   "$prefix/share/icons/hicolor/32x32/apps/zanthorix.png"; do
   [ -e "$file" ] || fail "$file was not installed"

@@ -2,11 +2,13 @@
 // (SDL's disk driver), the loop's restart, letting the output go while
 // silent, no audio output, and shutdown.
 #include "app/TestWindow.h"
+#include "media/LazyMediaDevice.h"
 #include "media/MediaPlayer.h"
 #include "media/SdlMediaDevice.h"
 #include "ui_Main.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -141,6 +143,7 @@ private slots:
   void gameWithoutAudioOutput();
   void shutdownNeverHangs();
   void shutdownWhileReleasingNeverHangs();
+  void loadedFromItsModule();
 };
 
 void SdlMediaTest::recognisesFiles() {
@@ -512,6 +515,25 @@ void SdlMediaTest::shutdownWhileReleasingNeverHangs() {
     if (round % 2) music.Play(); // taking the output back as everything goes
   }
   QCoreApplication::sendPostedEvents();
+}
+
+// The game's device comes from the module beside the program; without the
+// module the game is as on a machine without sound.
+void SdlMediaTest::loadedFromItsModule() {
+  const MciFlags wait{false, true, nullptr};
+  MciDeviceId id = 0;
+  {
+    LazyMediaDevice missing(QDir::tempPath() + QStringLiteral("/no-such-folder/"));
+    TMPModes mode{};
+    QCOMPARE(missing.Mode(1, mode), kMciErrInvalidDeviceId);
+    QCOMPARE(missing.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciErrNoAudioOutput);
+  }
+  LazyMediaDevice device(QStringLiteral(ZANTHORIX_MODULE_DIR "/"));
+  QCOMPARE(device.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciNoError);
+  QVERIFY(id != 0);
+  QCOMPARE(device.Play(id, wait), kMciNoError);
+  QCOMPARE(device.Close(id, wait), kMciNoError);
+  QCOMPARE(device.ErrorText(kMciErrNotMidiFile), MediaErrorText(kMciErrNotMidiFile));
 }
 
 ZANTHORIX_GUI_TEST_MAIN(SdlMediaTest)

@@ -1,0 +1,7 @@
+// The entry of the audio module that the game loads on first use.
+#include "media/SdlMediaDevice.h"
+
+extern "C" __attribute__((visibility("default"))) zanthorix::MediaDevice *
+zanthorix_create_media_device() {
+  return new zanthorix::SdlMediaDevice();
+}

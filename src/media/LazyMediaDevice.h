@@ -1,0 +1,37 @@
+// The real media device, loaded from the audio module beside the program the
+// first time a device is opened: the sound libraries then cost nothing until
+// the board is on screen.
+#pragma once
+
+#include "media/MediaDevice.h"
+
+#include <memory>
+
+namespace zanthorix {
+
+class LazyMediaDevice final : public MediaDevice {
+public:
+  // folder holds the module; it ends in a separator.
+  explicit LazyMediaDevice(QString folder);
+  ~LazyMediaDevice() override;
+
+  MciError Open(const QString &type, const QString &fileName, const MciFlags &flags,
+                MciDeviceId &id) override;
+  MciError Close(MciDeviceId id, const MciFlags &flags) override;
+  MciError Play(MciDeviceId id, const MciFlags &flags) override;
+  MciError Stop(MciDeviceId id, const MciFlags &flags) override;
+  MciError Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) override;
+  MciError Mode(MciDeviceId id, TMPModes &mode) override;
+  QString ErrorText(MciError code) override;
+
+  static constexpr const char *ModuleName = "libzanthorix_audio.so";
+  static constexpr const char *FactoryName = "zanthorix_create_media_device";
+
+private:
+  MediaDevice &Real();
+
+  QString folder_;
+  std::unique_ptr<MediaDevice> real_;
+};
+
+} // namespace zanthorix
