@@ -73,6 +73,7 @@ private slots:
   void chosenCountAlreadyInForceAsksAndDealsAgain();
   void functionKeysAskTheSameQuestion();
   void countOutlivesTheEndOfAGame();
+  void gameAfterSevenBallsRanksInItsTable();
 };
 
 void BallCountTest::noLeavesTheGameAsItWas() {
@@ -174,6 +175,25 @@ void BallCountTest::countOutlivesTheEndOfAGame() {
   QCOMPARE(t.window->BallKinds, 7);
   QCOMPARE(Checked(t), QList<int>{7});
   QVERIFY(IsFreshDeal(t.window->board, 7));
+}
+
+// The finished game is ranked in the seven-ball table, and only there.
+void BallCountTest::gameAfterSevenBallsRanksInItsTable() {
+  TestWindow t;
+  t.window->PlayerName = QStringLiteral("Seven");
+  const HighScoreTables before = t.highScores;
+  t.window->ui()->mnuBalls7->trigger();
+  t.window->board = Board();
+  t.window->board(8, 7).Kind = 1;
+  t.window->board(8, 8).Kind = 1;
+  t.window->Score = 96;
+  t.Press(Centre(8, 8).x(), Centre(8, 8).y());
+  t.Press(Centre(8, 8).x(), Centre(8, 8).y()); // 4 points and a bonus of 50
+  const HighScoreEntry &top = t.highScores.ForBallKinds(7)[0];
+  QCOMPARE(top.Score, 150);
+  QCOMPARE(top.Name(), std::string("Seven"));
+  for (int kinds = 3; kinds <= 6; ++kinds)
+    QVERIFY(t.highScores.ForBallKinds(kinds) == before.Tables[kinds - 3]);
 }
 
 ZANTHORIX_GUI_TEST_MAIN(BallCountTest)
