@@ -235,6 +235,13 @@ MciError SdlMediaDevice::Open(const QString &type, const QString &fileName, cons
   return error;
 }
 
+// Identifiers are never 0, which means "not open".
+MciDeviceId SdlMediaDevice::NextId() {
+  const MciDeviceId id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  return id;
+}
+
 MciError SdlMediaDevice::OpenWave(const QString &fileName, MciDeviceId &id) {
   if (waveId_) return kMciErrDeviceBusy;
   QByteArray bytes;
@@ -248,8 +255,7 @@ MciError SdlMediaDevice::OpenWave(const QString &fileName, MciDeviceId &id) {
   std::lock_guard lock(waveMutex_);
   chunk_ = chunk;
   wavePlaying_ = false;
-  waveId_ = id = nextId_++;
-  if (nextId_ == 0) nextId_ = 1;
+  waveId_ = id = NextId();
   return kMciNoError;
 }
 
@@ -266,8 +272,7 @@ MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id)
   midi_ = bytes;
   seqPlaying_ = armed_ = atEnd_ = false;
   queue_.clear();
-  seqId_ = id = nextId_++;
-  if (nextId_ == 0) nextId_ = 1;
+  seqId_ = id = NextId();
   return kMciNoError;
 }
 

@@ -89,6 +89,7 @@ private:
   int frequency_ = 0;
   std::unique_ptr<QTimer> releaseTimer_;
   MciDeviceId nextId_ = 1;
+  MciDeviceId NextId();
 
   // Wave audio: the reserved channel's state, shared with the audio thread.
   std::mutex waveMutex_;

@@ -31,25 +31,33 @@ std::string InOutErrorText(int error) {
 
 namespace {
 
+// Repeats a read or write until size bytes have passed, the file ends or
+// the system reports an error; a call interrupted by a signal is repeated.
+template <typename Call> std::size_t Whole(std::size_t size, int &error, Call call) {
+  std::size_t done = 0;
+  error = 0;
+  while (done < size) {
+    const ssize_t n = call(done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
 class PosixInput : public ScoreFileSystem::Input {
 public:
   explicit PosixInput(int fd) : fd_(fd) {}
   ~PosixInput() override { ::close(fd_); }
 
   std::size_t Read(void *data, std::size_t size, int &error) override {
-    std::size_t done = 0;
-    error = 0;
-    while (done < size) {
-      const ssize_t n = ::read(fd_, static_cast<char *>(data) + done, size - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error = errno;
-        break;
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return Whole(size, error, [&](std::size_t done) {
+      return ::read(fd_, static_cast<char *>(data) + done, size - done);
+    });
   }
 
 private:
@@ -64,19 +72,9 @@ public:
   }
 
   std::size_t Write(const void *data, std::size_t size, int &error) override {
-    std::size_t done = 0;
-    error = 0;
-    while (done < size) {
-      const ssize_t n = ::write(fd_, static_cast<const char *>(data) + done, size - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error = errno;
-        break;
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return Whole(size, error, [&](std::size_t done) {
+      return ::write(fd_, static_cast<const char *>(data) + done, size - done);
+    });
   }
 
   int Finish() override {
