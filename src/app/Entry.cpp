@@ -18,10 +18,17 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   app.Title = QStringLiteral("Zanthorix");
   app.HelpFile = QStringLiteral("Zanthorix.hlp");
 
-  // Ended by the session: close as the player would, so the scores are saved.
+  // Ended by the session: whatever box is open is answered as Cancel or No
+  // would answer it, then the main window closes as the player would close
+  // it, so that the scores are saved. A second request only closes boxes.
   TfrmZanthorix *main = nullptr;
-  const SessionEnd sessionEnd([&main] {
-    if (main) main->close();
+  bool ending = false;
+  const SessionEnd sessionEnd([&main, &ending] {
+    CloseOpenBoxes();
+    if (ending) return;
+    ending = true;
+    // Not shown yet: a start-up box is open, and the entry ends after it.
+    if (main && main->isVisible()) main->close();
   });
 
   QtDialogs dialogs;
@@ -47,6 +54,13 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   TfrmHighScores frmHighScores(services, frmZanthorix);
   frmZanthorix.frmHighScores = &frmHighScores;
 
+  if (ending) {
+    // Never a board on screen that cannot be painted: its closing steps run
+    // unseen, and the tables are saved on the way out.
+    frmZanthorix.close();
+    main = nullptr;
+    return 0;
+  }
   frmZanthorix.show();
   if (hooks.started) hooks.started(frmZanthorix);
   const int result = app.exec();

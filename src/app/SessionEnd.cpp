@@ -1,5 +1,7 @@
 #include "app/SessionEnd.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -40,6 +42,14 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
   action.sa_flags = SA_RESTART;
   for (const int signal : Signals)
     ::sigaction(signal, &action, nullptr);
+}
+
+void CloseOpenBoxes() {
+  for (int popups = 0; popups < 16 && QApplication::activePopupWidget(); ++popups)
+    QApplication::activePopupWidget()->close();
+  for (QWidget *window : QApplication::topLevelWidgets()) {
+    if (auto *box = qobject_cast<QDialog *>(window); box && box->isVisible()) box->reject();
+  }
 }
 
 SessionEnd::~SessionEnd() {

@@ -22,4 +22,8 @@ private:
   QSocketNotifier *notifier_ = nullptr;
 };
 
+// Closes every open menu and box as Esc, Cancel or No would; the code that
+// opened a box goes on once the event loop returns to it.
+void CloseOpenBoxes();
+
 } // namespace zanthorix

@@ -9,7 +9,9 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,8 +40,10 @@ QByteArray RandomBytes(QRandomGenerator &rng, int size) {
 struct Game {
   QTemporaryDir folder;
   QTemporaryDir config;
+  QTemporaryDir data;
   QProcess process;
   QString scores;
+  QString ownScores; // the player's own table
 
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
@@ -49,18 +53,30 @@ struct Game {
       QFile::copy(from + QLatin1Char('/') + QLatin1String(name), folder.filePath(name));
     QFile::copy(built, folder.filePath("zanthorix"));
     scores = folder.filePath("HighScores.Dat");
+    ownScores = data.filePath("Mirrowdale/Zanthorix/HighScores.Dat");
   }
 
-  void Start(const QStringList &extraEnv = {}) {
+  // asPlayer: as an ordinary user, who may not write the game folder.
+  void Start(const QStringList &extraEnv = {}, bool asPlayer = false) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("SDL_AUDIODRIVER", "dummy");
     env.insert("XDG_CONFIG_HOME", config.path());
+    env.insert("XDG_DATA_HOME", data.path());
     for (const QString &assignment : extraEnv)
       env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(folder.filePath("zanthorix"), {});
+    if (asPlayer) {
+      QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadOther | QFile::ExeOther);
+      for (const QTemporaryDir *own : {&config, &data})
+        QVERIFY(::chown(qPrintable(own->path()), 65534, 65534) == 0);
+      process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                folder.filePath("zanthorix")});
+    } else {
+      process.start(folder.filePath("zanthorix"), {});
+    }
     QVERIFY(process.waitForStarted());
   }
 
@@ -68,6 +84,15 @@ struct Game {
   void Settle(int ms = 1500) { QTest::qWait(ms); }
 
   void Signal(int signal) { ::kill(pid_t(process.processId()), signal); }
+
+  // Ends it the orderly way; it must be gone in good time, with status 0.
+  void End(int requests = 1) {
+    for (int i = 0; i < requests; ++i)
+      Signal(SIGTERM);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+  }
 
   ~Game() {
     if (process.state() != QProcess::NotRunning) {
@@ -98,6 +123,9 @@ class FaultTest : public QObject {
   Q_OBJECT
 private slots:
   void terminateDuringPlaySavesTables();
+  void terminateWhileABoxIsOpen();
+  void scoreFileThatIsNoRegularFile();
+  void gameFolderThePlayerCannotWrite();
   void killDuringSaveLeavesWholeFile();
   void fullDiskAtExitKeepsOldFile();
   void damagedFilesNeverCrash();
@@ -113,6 +141,70 @@ void FaultTest::terminateDuringPlaySavesTables() {
     QCOMPARE(game.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(game.process.exitCode(), 0);
     QCOMPARE(ReadAll(game.scores), DefaultFile());
+  }
+}
+
+// The name prompt, a question, a start-up box: each is answered as Cancel or
+// No would answer it, the game ends and saves. A second request does no harm.
+void FaultTest::terminateWhileABoxIsOpen() {
+  const QString preload = QStringLiteral("LD_PRELOAD=") + QStringLiteral(ZANTHORIX_COMMAND);
+  const QString asan = QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+  for (const char *command : {"mnuOptionsUser", "mnuBalls3"}) {
+    Game game;
+    game.Start({preload, asan, QStringLiteral("ZANTHORIX_TEST_COMMAND=") + command});
+    game.Settle(2500);
+    game.End(command[3] == 'B' ? 2 : 1);
+    QCOMPARE(ReadAll(game.scores), DefaultFile());
+  }
+  // "Read beyond end of file." is open before the main window is shown.
+  Game game;
+  WriteAll(game.scores, DefaultFile().left(300));
+  game.Start();
+  game.Settle();
+  game.End();
+  QCOMPARE(ReadAll(game.scores).left(300), DefaultFile().left(300));
+  QCOMPARE(ReadAll(game.scores).size(), FileSize);
+}
+
+// A FIFO is never opened (it would wait for a writer) and never written
+// over; the player's own table takes its place.
+void FaultTest::scoreFileThatIsNoRegularFile() {
+  Game game;
+  QCOMPARE(::mkfifo(qPrintable(game.scores), 0666), 0);
+  game.Start();
+  game.Settle();
+  game.End();
+  QVERIFY(!QFileInfo(game.scores).isFile());
+  QCOMPARE(ReadAll(game.ownScores), DefaultFile());
+}
+
+// Installed for everyone: the game folder belongs to root and the player is
+// nobody. A missing or read-only table moves to the player's own file; a
+// table the player may write stays shared, written in place.
+void FaultTest::gameFolderThePlayerCannotWrite() {
+  QByteArray lived = DefaultFile() + DefaultFile().left(10 * 108);
+  lived[104] = char(66);
+  for (const QFile::Permissions mode :
+       {QFile::Permissions(), QFile::ReadOwner | QFile::ReadOther,
+        QFile::ReadOwner | QFile::ReadOther | QFile::WriteOwner | QFile::WriteOther}) {
+    Game game;
+    if (mode) {
+      WriteAll(game.scores, lived);
+      QVERIFY(QFile::setPermissions(game.scores, mode));
+    }
+    game.Start({}, true);
+    game.Settle();
+    game.End();
+    const QStringList inFolder =
+        QDir(game.folder.path()).entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
+    if (mode & QFile::WriteOther) {
+      QCOMPARE(ReadAll(game.scores), lived.left(FileSize));
+      QVERIFY(!QFile::exists(game.ownScores));
+    } else {
+      QCOMPARE(ReadAll(game.ownScores), mode ? lived.left(FileSize) : DefaultFile());
+      QCOMPARE(ReadAll(game.scores), mode ? lived : QByteArray());
+    }
+    QCOMPARE(inFolder.size(), mode ? 1 : 0);
   }
 }
 
@@ -161,6 +253,7 @@ void FaultTest::fullDiskAtExitKeepsOldFile() {
   // window closed, the save refused.
   QVERIFY(!game.process.waitForFinished(3000));
   QCOMPARE(ReadAll(game.scores), old);
+  game.End(); // a second request closes that box
   const QStringList leftovers =
       QDir(game.folder.path()).entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
   QCOMPARE(leftovers, QStringList{QStringLiteral("HighScores.Dat")});
