@@ -1,31 +1,18 @@
-// Preloaded into the game by the fault tests: once the main window is up, it
-// triggers the menu command named in ZANTHORIX_TEST_COMMAND (the object name
-// of its action), so that the command's box is open when the test acts.
+// Preloaded into the game by the fault tests: once the main window is shown,
+// triggers the menu command whose action ZANTHORIX_TEST_COMMAND names, so
+// that the command's box is open when the test acts.
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>
 
-namespace {
-
-void Trigger() {
-  const QString name = qEnvironmentVariable("ZANTHORIX_TEST_COMMAND");
-  for (QWidget *window : QApplication::topLevelWidgets()) {
-    auto *main = qobject_cast<QMainWindow *>(window);
-    QAction *action = main ? main->findChild<QAction *>(name) : nullptr;
-    if (action && main->isVisible()) {
-      action->trigger();
-      return;
-    }
-  }
-  QTimer::singleShot(100, Trigger); // not up yet
+static void Trigger() {
+  for (QWidget *window : QApplication::topLevelWidgets())
+    if (auto *main = qobject_cast<QMainWindow *>(window); main && main->isVisible())
+      if (auto *action = main->findChild<QAction *>(qEnvironmentVariable("ZANTHORIX_TEST_COMMAND")))
+        return action->trigger();
+  QTimer::singleShot(100, Trigger);
 }
 
-void Arm() {
-  QMetaObject::invokeMethod(
-      qApp, [] { QTimer::singleShot(100, Trigger); }, Qt::QueuedConnection);
-}
-
-} // namespace
-
+static void Arm() { QMetaObject::invokeMethod(qApp, Trigger, Qt::QueuedConnection); }
 Q_COREAPP_STARTUP_FUNCTION(Arm)

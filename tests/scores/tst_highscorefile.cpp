@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +19,7 @@ namespace {
 // The real files, with failures switched on by the test.
 class FaultyFiles : public PosixScoreFileSystem {
 public:
-  std::string game;          // the game folder, where the switches below apply
-  std::string user;          // the player's own folder
+  std::string game, user;    // the game folder, the player's own
   bool readOnly = false;     // the game folder's file may be read but not written
   bool lockedFolder = false; // nothing new can be made in the game folder
   int readErrorAfter = -1;   // bytes read before the system fails a read
@@ -52,10 +50,8 @@ public:
     }
     auto real = PosixScoreFileSystem::CreateBeside(path, tempPath, error);
     if (real) created.push_back(tempPath);
-    return Short(std::move(real));
-  }
-  std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) override {
-    return Short(PosixScoreFileSystem::OpenInPlace(path, error));
+    if (!real || writeShortAfter < 0) return real;
+    return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
   }
   int Rename(const std::string &from, const std::string &to) override {
     return renameError ? renameError : PosixScoreFileSystem::Rename(from, to);
@@ -63,10 +59,6 @@ public:
 
 private:
   bool InGame(const std::string &path) const { return path.rfind(game, 0) == 0; }
-  std::unique_ptr<Output> Short(std::unique_ptr<Output> real) {
-    if (!real || writeShortAfter < 0) return real;
-    return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
-  }
   struct FailingInput : Input {
     FailingInput(std::unique_ptr<Input> real, int left, int error)
         : real(std::move(real)), left(left), error(error) {}
@@ -136,10 +128,8 @@ private slots:
   void threeAndAHalfRecords();
   void longerFileIsCutToFifty();
   void unwritableGameFolderGivesAPlayersOwnTable();
-  void notARegularFile();
-  void symlinkIsSavedThroughTheLink();
-  void writableFileInLockedFolderIsWrittenInPlace();
-  void leftoversOfKilledSavesGo();
+  void folderInsteadOfFile();
+  void savedWhereTheFileIs();
   void failedSaveKeepsTheOldFile();
   void failedRenameKeepsTheOldFile();
   void systemReadErrorLeavesTheFileAlone();
@@ -268,100 +258,59 @@ void HighScoreFileTest::longerFileIsCutToFifty() {
 }
 
 // A game folder this player may not write: the first load takes its table
-// over, and from then on the player's own file is the table.
+// over; from then on the player's own file is the table.
 void HighScoreFileTest::unwritableGameFolderGivesAPlayersOwnTable() {
   const QByteArray lived = LivedInFile(5);
   Write(lived);
   files_.readOnly = true;
   QCOMPARE(Load(), QString());
-  QCOMPARE(Record(tables_.Tables[2][0]), lived.mid(20 * 108, 108));
   InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
   QCOMPARE(Save(), QString()); // silently
   QCOMPARE(Read(), lived);
   QVERIFY(OnlyTheFileInFolder());
-  const QByteArray own = Read(own_);
-  QCOMPARE(own.left(4), QByteArray("\x03New"));
-  QCOMPARE(own.mid(108), lived.left(9 * 108) + lived.mid(10 * 108));
-
+  QCOMPARE(Read(own_).left(4), QByteArray("\x03New"));
+  QCOMPARE(Read(own_).mid(108), lived.left(9 * 108) + lived.mid(10 * 108));
   tables_ = HighScoreTables{};
   QCOMPARE(Load(), QString());
   QCOMPARE(tables_.Tables[0][0].Name(), std::string("New"));
-
-  // No file, and none can be made: the defaults, kept in the player's file.
-  QVERIFY(QFile::remove(path_) && QFile::remove(own_));
-  files_.readOnly = false;
-  files_.lockedFolder = true;
-  QCOMPARE(Load(), QString());
-  QCOMPARE(Save(), QString());
-  QVERIFY(!QFile::exists(path_));
-  QCOMPARE(Read(own_).left(19), QByteArray("\x12This could be you!"));
-  QCOMPARE(Read(own_).size(), 50 * 108);
 }
 
-// A folder or a FIFO of that name counts as a file that cannot be opened.
-void HighScoreFileTest::notARegularFile() {
+void HighScoreFileTest::folderInsteadOfFile() {
   QVERIFY(QDir(dir_->path()).mkdir("HighScores.Dat"));
   QCOMPARE(Load(), QString());
   QCOMPARE(tables_.Tables[0][0].Score, 10); // defaults
   QCOMPARE(Save(), QString());
   QVERIFY(QFileInfo(path_).isDir());
   QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 0);
-  QCOMPARE(Read(own_).size(), 50 * 108);
-
-  QVERIFY(QDir(dir_->path()).rmdir("HighScores.Dat") && QFile::remove(own_));
-  QCOMPARE(::mkfifo(qPrintable(path_), 0666), 0);
-  QCOMPARE(Load(), QString()); // never waits for a writer
-  QCOMPARE(tables_.Tables[4][9].Score, 1);
-  QCOMPARE(Save(), QString());
-  QVERIFY(QFileInfo(path_).isFile() == false && QFileInfo::exists(path_));
-  QCOMPARE(Read(own_).size(), 50 * 108);
+  QCOMPARE(Read(own_).size(), 50 * 108); // kept in the player's own file
 }
 
-// Saved through the link, relative or not: the link stays.
-void HighScoreFileTest::symlinkIsSavedThroughTheLink() {
+// Over the file itself where nothing can be made beside it; else through a
+// link beside the file it leads to, clearing what killed saves left there.
+void HighScoreFileTest::savedWhereTheFileIs() {
   QVERIFY(QDir(dir_->path()).mkdir("shared"));
   const QString target = dir_->path() + "/shared/scores";
-  Write(LivedInFile(8), target);
+  const QByteArray lived = LivedInFile(8, 60);
+  Write(lived, target);
   QCOMPARE(::symlink("shared/scores", qPrintable(path_)), 0);
+  files_.lockedFolder = true;
   QCOMPARE(Load(), QString());
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(target), lived.left(50 * 108));
+  QVERIFY(files_.created.empty() && !QFile::exists(own_));
+
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  QCOMPARE(::waitpid(gone, nullptr, 0), gone);
+  for (const pid_t pid : {gone, ::getppid()})
+    Write("left", target + ".new" + QString::number(pid));
+  files_.lockedFolder = false;
   InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
   QCOMPARE(Save(), QString());
   QVERIFY(QFileInfo(path_).isSymLink());
   QCOMPARE(Read(target).left(4), QByteArray("\x03New"));
-  QCOMPARE(QDir(dir_->path() + "/shared").entryList(QDir::Files).size(), 1);
-}
-
-// A shared file in a folder the player may not write is written over in
-// place; a failure is reported as usual.
-void HighScoreFileTest::writableFileInLockedFolderIsWrittenInPlace() {
-  const QByteArray lived = LivedInFile(13, 60);
-  Write(lived);
-  files_.lockedFolder = true;
-  QCOMPARE(Load(), QString());
-  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
-  QCOMPARE(Save(), QString());
-  QCOMPARE(Read(),
-           Record(tables_.Tables[0][0]) + lived.left(9 * 108) + lived.mid(10 * 108, 40 * 108));
-  QVERIFY(!QFile::exists(own_));
-
-  files_.writeShortAfter = 3 * 108;
-  QCOMPARE(Save(), QStringLiteral("Disk full"));
-  QVERIFY(files_.created.empty());
-}
-
-void HighScoreFileTest::leftoversOfKilledSavesGo() {
-  const pid_t gone = ::fork();
-  if (gone == 0) ::_exit(0);
-  QVERIFY(gone > 0 && ::waitpid(gone, nullptr, 0) == gone);
-  const QStringList stay = {path_ + ".new" + QString::number(::getppid()), path_ + ".newer"};
-  for (const QString &name : stay + QStringList{path_ + ".new" + QString::number(gone)})
-    Write("left", name);
-  QCOMPARE(Load(), QString());
-  QCOMPARE(Save(), QString());
-  QStringList left = QDir(dir_->path()).entryList(QDir::Files);
-  QCOMPARE(left.size(), 3);
-  for (const QString &name : stay)
-    QVERIFY(QFile::exists(name));
+  QCOMPARE(QDir(dir_->path() + "/shared").entryList(QDir::Files),
+           QStringList({"scores", "scores.new" + QString::number(::getppid())}));
 }
 
 void HighScoreFileTest::failedSaveKeepsTheOldFile() {

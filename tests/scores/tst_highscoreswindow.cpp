@@ -77,6 +77,7 @@ private slots:
   void fileBesideTheProgramWhateverTheWorkingFolder();
   void loadErrorIsReportedAtStart();
   void sessionEndClosesTheOrderlyWay();
+  void finishedGameLandsInThePlayersOwnFile();
 };
 
 void HighScoresWindowTest::gameOverWithoutBonus() {
@@ -370,6 +371,31 @@ void HighScoresWindowTest::sessionEndClosesTheOrderlyWay() {
   QFile saved(file);
   QVERIFY(saved.open(QIODevice::ReadOnly));
   QCOMPARE(saved.readAll().mid(20 * 108, 4), QByteArray("\x03Ned"));
+}
+
+// A game folder closed to this player (root ignores permission bits): the
+// score of a finished game goes to the player's own file.
+void HighScoresWindowTest::finishedGameLandsInThePlayersOwnFile() {
+  struct : PosixScoreFileSystem {
+    std::string user;
+    bool CanCreateIn(const std::string &) override { return false; }
+    std::string UserFolder() override { return user; }
+  } files;
+  QTemporaryDir home;
+  files.user = home.path().toStdString() + "/";
+  TestWindow t;
+  Services services = t.MakeServices();
+  services.scoreFiles = &files;
+  {
+    TfrmHighScores scores(services, *t.window);
+    SetEnding(*t.window, {});
+    PressSquare(t, 3, 8);
+    PressSquare(t, 3, 8);
+  }
+  QVERIFY(!QFile::exists(t.folder.path() + "/HighScores.Dat"));
+  QFile own(home.path() + "/HighScores.Dat");
+  QVERIFY(own.open(QIODevice::ReadOnly));
+  QCOMPARE(own.readAll().mid(10 * 108 + 104, 4), QByteArray("\x36\0\0\0", 4)); // 54
 }
 
 ZANTHORIX_GUI_TEST_MAIN(HighScoresWindowTest)
