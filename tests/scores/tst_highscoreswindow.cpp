@@ -143,8 +143,7 @@ void HighScoresWindowTest::gameOverWithBonusRanksTheTotal() {
   QVERIFY(!QFile::exists(t.folder.path() + "/HighScores.Dat"));
   QFile own(files.home.filePath("HighScores.Dat"));
   QVERIFY(own.open(QIODevice::ReadOnly));
-  QCOMPARE(own.readAll().mid(10 * 108, 6), QByteArray("\x05"
-                                                      "Fay ?"));
+  QCOMPARE(own.readAll().mid(10 * 108, 6), QByteArray("\5Fay ?"));
 }
 
 void HighScoresWindowTest::scoreThatEarnsNoPlace() {
