@@ -164,7 +164,11 @@ void FaultTest::scoreFilesThePlayerCannotWrite() {
   lived[104] = char(66);
   for (const int kind : {0, 1, 0444, 0666}) {
     Game game;
-    if (kind == 1) QCOMPARE(::mkfifo(qPrintable(game.scores), 0666), 0);
+    if (kind == 1) { // and the settings file too
+      QVERIFY(QDir(game.config.path()).mkdir("Mirrowdale"));
+      QCOMPARE(::mkfifo(qPrintable(game.scores), 0666), 0);
+      QCOMPARE(::mkfifo(qPrintable(game.config.filePath("Mirrowdale/Zanthorix.conf")), 0666), 0);
+    }
     if (kind > 1) {
       WriteAll(game.scores, lived);
       QCOMPARE(::chmod(qPrintable(game.scores), kind), 0);
