@@ -1,7 +1,11 @@
 #include "scores/HighScoreFile.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,20 +70,24 @@ private:
 
 class PosixOutput : public ScoreFileSystem::Output {
 public:
-  explicit PosixOutput(int fd) : fd_(fd) {}
+  PosixOutput(int fd, bool inPlace) : fd_(fd), inPlace_(inPlace) {}
   ~PosixOutput() override {
     if (fd_ >= 0) ::close(fd_);
   }
 
   std::size_t Write(const void *data, std::size_t size, int &error) override {
-    return Whole(size, error, [&](std::size_t done) {
-      return ::write(fd_, static_cast<const char *>(data) + done, size - done);
+    const std::size_t done = Whole(size, error, [&](std::size_t at) {
+      return ::write(fd_, static_cast<const char *>(data) + at, size - at);
     });
+    written_ += done;
+    return done;
   }
 
   int Finish() override {
     int error = 0;
-    if (::fsync(fd_) != 0 && errno != EINVAL) error = errno;
+    // Written over in place: whatever the old file held past the new end goes.
+    if (inPlace_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) error = errno;
+    if (::fsync(fd_) != 0 && errno != EINVAL && error == 0) error = errno;
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
     return error;
@@ -87,45 +95,125 @@ public:
 
 private:
   int fd_;
+  bool inPlace_;
+  std::size_t written_ = 0;
 };
+
+// Opens path without ever waiting (a FIFO would wait for its other end) and
+// keeps it only when it is a regular file; -1 with error set otherwise.
+int OpenRegular(const std::string &path, int flags, int &error) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    error = EISDIR;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  error = 0;
+  return fd;
+}
+
+std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
+
+// Temporary files of this file whose process no longer runs: a save killed
+// between creating and renaming its copy.
+void RemoveLeftovers(const std::string &path) {
+  const std::string folder = FolderOf(path);
+  const std::string prefix = path.substr(folder.size()) + ".new";
+  DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  while (const dirent *entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+      ::unlinkat(::dirfd(dir), name.c_str(), 0);
+  }
+  ::closedir(dir);
+}
 
 } // namespace
 
 std::unique_ptr<ScoreFileSystem::Input> PosixScoreFileSystem::OpenRead(const std::string &path,
                                                                        int &error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return nullptr;
-  }
-  // A folder of that name is not the file.
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = EISDIR;
-    ::close(fd);
-    return nullptr;
-  }
-  error = 0;
+  const int fd = OpenRegular(path, O_RDONLY, error);
+  if (fd < 0) return nullptr;
   return std::make_unique<PosixInput>(fd);
 }
 
-bool PosixScoreFileSystem::MayReplace(const std::string &path) {
+ScoreFileSystem::Access PosixScoreFileSystem::Probe(const std::string &path) {
+  // A device or a FIFO is never opened at all.
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? Access::Missing : Access::Refused;
+  if (!S_ISREG(info.st_mode)) return Access::Refused;
+  int error = 0;
+  const int fd = OpenRegular(path, O_RDWR, error);
+  if (fd < 0) return error == ENOENT ? Access::Missing : Access::Refused;
   ::close(fd);
-  return true;
+  return Access::ReadWrite;
+}
+
+bool PosixScoreFileSystem::CanCreateIn(const std::string &folder) {
+  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string PosixScoreFileSystem::UserFolder() {
+  std::string base;
+  const char *data = std::getenv("XDG_DATA_HOME");
+  if (data && data[0] == '/') {
+    base = data;
+  } else {
+    const char *home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+      const passwd *user = ::getpwuid(::getuid());
+      home = user ? user->pw_dir : nullptr;
+    }
+    if (!home || home[0] != '/') return {};
+    base = std::string(home) + "/.local/share";
+  }
+  return base + "/Mirrowdale/Zanthorix/";
+}
+
+int PosixScoreFileSystem::MakeFolder(const std::string &folder) {
+  for (std::size_t at = folder.find('/', 1); at != std::string::npos;
+       at = folder.find('/', at + 1)) {
+    // Private, as a folder of the player's own data is made.
+    if (::mkdir(folder.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  }
+  return 0;
+}
+
+std::string PosixScoreFileSystem::Target(const std::string &path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    char link[4096];
+    const ssize_t length = ::readlink(target.c_str(), link, sizeof link - 1);
+    if (length <= 0) break;
+    const std::string to(link, static_cast<std::size_t>(length));
+    target = to[0] == '/' ? to : FolderOf(target) + to;
+  }
+  return target;
 }
 
 std::unique_ptr<ScoreFileSystem::Output>
 PosixScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPath, int &error) {
+  RemoveLeftovers(path);
   tempPath = path + ".new" + std::to_string(::getpid());
-  int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int fd = ::open(tempPath.c_str(), flags, 0666);
   if (fd < 0 && errno == EEXIST) {
-    // Left over from a run that was killed mid-save.
+    // Left over from an earlier run that had the same process number.
     ::unlink(tempPath.c_str());
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(tempPath.c_str(), flags, 0666);
   }
   if (fd < 0) {
     error = errno;
@@ -134,7 +222,14 @@ PosixScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPat
   struct stat old {};
   if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
   error = 0;
-  return std::make_unique<PosixOutput>(fd);
+  return std::make_unique<PosixOutput>(fd, false);
+}
+
+std::unique_ptr<ScoreFileSystem::Output> PosixScoreFileSystem::OpenInPlace(const std::string &path,
+                                                                           int &error) {
+  const int fd = OpenRegular(path, O_WRONLY, error);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixOutput>(fd, true);
 }
 
 int PosixScoreFileSystem::Rename(const std::string &from, const std::string &to) {
@@ -143,10 +238,13 @@ int PosixScoreFileSystem::Rename(const std::string &from, const std::string &to)
 
 void PosixScoreFileSystem::Remove(const std::string &path) { ::unlink(path.c_str()); }
 
-void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
-  tables.KeepFile = false;
+namespace {
+
+// Reads the 50 records of path into the tables; a file that cannot be opened
+// gives the defaults.
+void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSystem &files) {
   int error = 0;
-  const auto input = files.OpenRead(folder + HighScoreFileName, error);
+  const auto input = files.OpenRead(path, error);
   if (!input) {
     ResetHighScoreTables(tables);
     return;
@@ -171,19 +269,57 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   }
 }
 
+} // namespace
+
+void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+  tables.KeepFile = false;
+  const std::string shared = folder + HighScoreFileName;
+  tables.File = shared;
+  const auto access = files.Probe(shared);
+  const std::string user = files.UserFolder();
+  if (access == ScoreFileSystem::Access::ReadWrite ||
+      (access == ScoreFileSystem::Access::Missing && files.CanCreateIn(folder)) || user.empty()) {
+    ReadTables(tables, shared, files);
+    return;
+  }
+  // A game folder that this player may not write, as a system-wide install
+  // has it: the player keeps a table of their own.
+  tables.File = user + HighScoreFileName;
+  if (files.Probe(tables.File) != ScoreFileSystem::Access::Missing) {
+    ReadTables(tables, tables.File, files);
+    return;
+  }
+  // The first time, the table beside the program carries over.
+  try {
+    ReadTables(tables, shared, files);
+  } catch (const EInOutError &) {
+    tables.KeepFile = false; // it is not the file that will be written
+    throw;
+  }
+}
+
 void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
                     ScoreFileSystem &files) {
   if (tables.KeepFile) return;
-  const std::string path = folder + HighScoreFileName;
-  if (!files.MayReplace(path)) return;
+  const std::string shared = folder + HighScoreFileName;
+  const std::string path = tables.File.empty() ? shared : tables.File;
+  const auto access = files.Probe(path);
+  if (access == ScoreFileSystem::Access::Refused) return;
+  if (path != shared) files.MakeFolder(FolderOf(path));
+  const std::string target = files.Target(path);
   std::string temp;
   int error = 0;
-  auto output = files.CreateBeside(path, temp, error);
+  auto output = files.CreateBeside(target, temp, error);
+  if (!output && access == ScoreFileSystem::Access::ReadWrite) {
+    // A shared file in a folder the player may not write: over the file itself.
+    temp.clear();
+    output = files.OpenInPlace(target, error);
+  }
   if (!output) return;
 
   auto fail = [&](int code) {
     output.reset();
-    files.Remove(temp);
+    if (!temp.empty()) files.Remove(temp);
     throw EInOutError(code, InOutErrorText(code));
   };
   for (const HighScoreTable &table : tables.Tables) {
@@ -195,7 +331,8 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
   }
   if (const int finished = output->Finish(); finished != 0) fail(finished);
   output.reset();
-  if (const int renamed = files.Rename(temp, path); renamed != 0) {
+  if (temp.empty()) return;
+  if (const int renamed = files.Rename(temp, target); renamed != 0) {
     files.Remove(temp);
     throw EInOutError(renamed, InOutErrorText(renamed));
   }

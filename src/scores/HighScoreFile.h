@@ -43,36 +43,65 @@ public:
     virtual int Finish() = 0;
   };
 
-  // Opens an existing file for reading, never creating it.
+  enum class Access {
+    ReadWrite, // an existing regular file that may be read and written
+    Missing,   // no file of that name
+    Refused,   // anything else: read-only, not a regular file, locked away
+  };
+
+  // Opens an existing regular file for reading, never creating it; never waits.
   virtual std::unique_ptr<Input> OpenRead(const std::string &path, int &error) = 0;
-  // Whether an existing file could be opened for writing; true when none exists.
-  virtual bool MayReplace(const std::string &path) = 0;
+  // How an existing file may be opened; never creates it, never waits.
+  virtual Access Probe(const std::string &path) = 0;
+  // Whether a new file may be made in folder (which ends with its separator).
+  virtual bool CanCreateIn(const std::string &folder) = 0;
+  // The player's own folder for the tables, with its separator; empty when
+  // there is none.
+  virtual std::string UserFolder() = 0;
+  // Makes folder and the folders above it as needed; 0 or an errno value.
+  virtual int MakeFolder(const std::string &folder) = 0;
+  // The file that path leads to once its links are followed.
+  virtual std::string Target(const std::string &path) = 0;
   // Creates a new, empty file beside path that replaces it later; fills tempPath.
   virtual std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
                                                int &error) = 0;
+  // Opens an existing regular file to be written over from its start; Finish
+  // cuts it to what was written.
+  virtual std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) = 0;
   virtual int Rename(const std::string &from, const std::string &to) = 0;
   virtual void Remove(const std::string &path) = 0;
 };
 
-// The real files.
+// The real files. The player's folder is $XDG_DATA_HOME/Mirrowdale/Zanthorix/
+// (~/.local/share when unset).
 class PosixScoreFileSystem : public ScoreFileSystem {
 public:
   std::unique_ptr<Input> OpenRead(const std::string &path, int &error) override;
-  bool MayReplace(const std::string &path) override;
+  Access Probe(const std::string &path) override;
+  bool CanCreateIn(const std::string &folder) override;
+  std::string UserFolder() override;
+  int MakeFolder(const std::string &folder) override;
+  std::string Target(const std::string &path) override;
+  // Also removes what killed saves of the same file left behind.
   std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
                                        int &error) override;
+  std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) override;
   int Rename(const std::string &from, const std::string &to) override;
   void Remove(const std::string &path) override;
 };
 
-// folder ends with its separator. A missing or unreadable file gives the
-// defaults silently; a short or failing read throws EInOutError and leaves the
-// tables as far as they were read.
+// folder ends with its separator. The tables are the file beside the
+// program when it may be read and written there (or made there when
+// missing); otherwise the player's own file, which starts as a copy of the
+// file beside the program when that is readable. A missing or unreadable
+// file gives the defaults silently; a short or failing read throws
+// EInOutError and leaves the tables as far as they were read.
 void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files);
 
-// Writes all 50 records through a temporary file that replaces the old one
-// only when whole. A file that may not be written is left alone silently;
-// an error while writing throws EInOutError with the old file kept.
+// Writes all 50 records to the file the load chose, through a temporary file
+// that replaces it only when whole, or, where no file can be made beside it,
+// over the file itself. A file that may not be written is left alone
+// silently; an error while writing throws EInOutError.
 void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
                     ScoreFileSystem &files);
 

@@ -32,8 +32,9 @@ std::array<std::uint8_t, RecordSize> HighScoreEntry::ToRecord() const {
 void HighScoreEntry::FromRecord(const std::uint8_t *bytes, std::size_t count) {
   auto record = ToRecord();
   std::copy_n(bytes, std::min(count, RecordSize), record.begin());
-  // Only a foreign file holds a longer name; never let it reach past the field.
-  NameLength = std::min<std::uint8_t>(record[0], NameCapacity);
+  // Only a foreign file holds a longer length; it is kept for the way back,
+  // and Name() stops at the field.
+  NameLength = record[0];
   std::memcpy(NameChars.data(), &record[1], NameCapacity);
   std::memcpy(Filler.data(), &record[101], Filler.size());
   std::uint32_t score = 0;

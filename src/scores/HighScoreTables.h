@@ -18,7 +18,7 @@ inline constexpr std::string_view DefaultName = "This could be you!";
 
 // One place of a table; in memory exactly the 108 bytes of its file record.
 struct HighScoreEntry {
-  std::uint8_t NameLength = 0;
+  std::uint8_t NameLength = 0; // as the file holds it, even above 100
   std::array<char, NameCapacity> NameChars{};
   std::array<std::uint8_t, 3> Filler{};
   std::int32_t Score = 0;
@@ -44,6 +44,8 @@ struct HighScoreTables {
   // Set when the last load was cut short by the system rather than by the end
   // of the file: the unread records must not be overwritten.
   bool KeepFile = false;
+  // The file the tables were loaded from and go back to; empty before a load.
+  std::string File;
 
   HighScoreTable &ForBallKinds(std::int32_t ballKinds) { return Tables.at(ballKinds - 3); }
   const HighScoreTable &ForBallKinds(std::int32_t ballKinds) const {

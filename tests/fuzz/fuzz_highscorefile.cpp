@@ -27,7 +27,17 @@ public:
     error = 0;
     return std::make_unique<MemoryInput>(file, chunk);
   }
-  bool MayReplace(const std::string &) override { return true; }
+  Access Probe(const std::string &) override {
+    return exists ? Access::ReadWrite : Access::Missing;
+  }
+  bool CanCreateIn(const std::string &) override { return true; }
+  std::string UserFolder() override { return {}; }
+  int MakeFolder(const std::string &) override { return 0; }
+  std::string Target(const std::string &path) override { return path; }
+  std::unique_ptr<Output> OpenInPlace(const std::string &, int &error) override {
+    error = 13;
+    return nullptr;
+  }
   std::unique_ptr<Output> CreateBeside(const std::string &, std::string &tempPath,
                                        int &error) override {
     tempPath = "temp";
@@ -94,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   for (const HighScoreTable &table : tables.Tables)
     for (const HighScoreEntry &entry : table)
-      if (entry.NameLength > NameCapacity || entry.Name().size() > NameCapacity) std::abort();
+      if (entry.Name().size() > NameCapacity) std::abort();
 
   // Rank and enter a score from the input in every table.
   std::int32_t score = 0;

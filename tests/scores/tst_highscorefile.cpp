@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zanthorix;
 
@@ -17,8 +20,11 @@ namespace {
 // The real files, with failures switched on by the test.
 class FaultyFiles : public PosixScoreFileSystem {
 public:
-  bool readOnly = false;   // the file may be read but not replaced
-  int readErrorAfter = -1; // bytes read before the system fails a read
+  std::string game;          // the game folder, where the switches below apply
+  std::string user;          // the player's own folder
+  bool readOnly = false;     // the game folder's file may be read but not written
+  bool lockedFolder = false; // nothing new can be made in the game folder
+  int readErrorAfter = -1;   // bytes read before the system fails a read
   int readError = EIO;
   int writeShortAfter = -1; // bytes written before the disk is full
   int renameError = 0;
@@ -29,21 +35,38 @@ public:
     if (!real || readErrorAfter < 0) return real;
     return std::make_unique<FailingInput>(std::move(real), readErrorAfter, readError);
   }
-  bool MayReplace(const std::string &path) override {
-    return !readOnly && PosixScoreFileSystem::MayReplace(path);
+  // Permission bits do not stop root: the game folder's are played here.
+  Access Probe(const std::string &path) override {
+    const Access real = PosixScoreFileSystem::Probe(path);
+    return readOnly && InGame(path) && real == Access::ReadWrite ? Access::Refused : real;
   }
+  bool CanCreateIn(const std::string &folder) override {
+    return !(lockedFolder && folder == game) && PosixScoreFileSystem::CanCreateIn(folder);
+  }
+  std::string UserFolder() override { return user; }
   std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
                                        int &error) override {
+    if (lockedFolder && InGame(path)) {
+      error = EACCES;
+      return nullptr;
+    }
     auto real = PosixScoreFileSystem::CreateBeside(path, tempPath, error);
     if (real) created.push_back(tempPath);
-    if (!real || writeShortAfter < 0) return real;
-    return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
+    return Short(std::move(real));
+  }
+  std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) override {
+    return Short(PosixScoreFileSystem::OpenInPlace(path, error));
   }
   int Rename(const std::string &from, const std::string &to) override {
     return renameError ? renameError : PosixScoreFileSystem::Rename(from, to);
   }
 
 private:
+  bool InGame(const std::string &path) const { return path.rfind(game, 0) == 0; }
+  std::unique_ptr<Output> Short(std::unique_ptr<Output> real) {
+    if (!real || writeShortAfter < 0) return real;
+    return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
+  }
   struct FailingInput : Input {
     FailingInput(std::unique_ptr<Input> real, int left, int error)
         : real(std::move(real)), left(left), error(error) {}
@@ -112,8 +135,11 @@ private slots:
   void emptyFile();
   void threeAndAHalfRecords();
   void longerFileIsCutToFifty();
-  void readOnlyFileIsUsedAndLeftAlone();
-  void folderInsteadOfFile();
+  void unwritableGameFolderGivesAPlayersOwnTable();
+  void notARegularFile();
+  void symlinkIsSavedThroughTheLink();
+  void writableFileInLockedFolderIsWrittenInPlace();
+  void leftoversOfKilledSavesGo();
   void failedSaveKeepsTheOldFile();
   void failedRenameKeepsTheOldFile();
   void systemReadErrorLeavesTheFileAlone();
@@ -123,18 +149,20 @@ private slots:
 
 private:
   std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<QTemporaryDir> home_;
   std::string folder_;
   QString path_;
+  QString own_; // the player's own file
   HighScoreTables tables_;
   FaultyFiles files_;
 
-  void Write(const QByteArray &bytes) {
-    QFile f(path_);
+  void Write(const QByteArray &bytes, const QString &path = {}) {
+    QFile f(path.isEmpty() ? path_ : path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
   }
-  QByteArray Read() {
-    QFile f(path_);
+  QByteArray Read(const QString &path = {}) {
+    QFile f(path.isEmpty() ? path_ : path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   QString Load() {
@@ -151,7 +179,11 @@ void HighScoreFileTest::init() {
   folder_ = dir_->path().toStdString() + "/";
   path_ = dir_->path() + "/HighScores.Dat";
   tables_ = HighScoreTables{};
+  home_ = std::make_unique<QTemporaryDir>();
+  own_ = home_->path() + "/Mirrowdale/Zanthorix/HighScores.Dat";
   files_ = FaultyFiles{};
+  files_.game = folder_;
+  files_.user = home_->path().toStdString() + "/Mirrowdale/Zanthorix/";
 }
 
 void HighScoreFileTest::defaultRecordBytes() {
@@ -235,7 +267,9 @@ void HighScoreFileTest::longerFileIsCutToFifty() {
   QCOMPARE(Read(), lived.left(50 * 108));
 }
 
-void HighScoreFileTest::readOnlyFileIsUsedAndLeftAlone() {
+// A game folder this player may not write: the first load takes its table
+// over, and from then on the player's own file is the table.
+void HighScoreFileTest::unwritableGameFolderGivesAPlayersOwnTable() {
   const QByteArray lived = LivedInFile(5);
   Write(lived);
   files_.readOnly = true;
@@ -244,16 +278,90 @@ void HighScoreFileTest::readOnlyFileIsUsedAndLeftAlone() {
   InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
   QCOMPARE(Save(), QString()); // silently
   QCOMPARE(Read(), lived);
-  QVERIFY(files_.created.empty());
+  QVERIFY(OnlyTheFileInFolder());
+  const QByteArray own = Read(own_);
+  QCOMPARE(own.left(4), QByteArray("\x03New"));
+  QCOMPARE(own.mid(108), lived.left(9 * 108) + lived.mid(10 * 108));
+
+  tables_ = HighScoreTables{};
+  QCOMPARE(Load(), QString());
+  QCOMPARE(tables_.Tables[0][0].Name(), std::string("New"));
+
+  // No file, and none can be made: the defaults, kept in the player's file.
+  QVERIFY(QFile::remove(path_) && QFile::remove(own_));
+  files_.readOnly = false;
+  files_.lockedFolder = true;
+  QCOMPARE(Load(), QString());
+  QCOMPARE(Save(), QString());
+  QVERIFY(!QFile::exists(path_));
+  QCOMPARE(Read(own_).left(19), QByteArray("\x12This could be you!"));
+  QCOMPARE(Read(own_).size(), 50 * 108);
 }
 
-void HighScoreFileTest::folderInsteadOfFile() {
+// A folder or a FIFO of that name counts as a file that cannot be opened.
+void HighScoreFileTest::notARegularFile() {
   QVERIFY(QDir(dir_->path()).mkdir("HighScores.Dat"));
   QCOMPARE(Load(), QString());
   QCOMPARE(tables_.Tables[0][0].Score, 10); // defaults
   QCOMPARE(Save(), QString());
   QVERIFY(QFileInfo(path_).isDir());
   QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 0);
+  QCOMPARE(Read(own_).size(), 50 * 108);
+
+  QVERIFY(QDir(dir_->path()).rmdir("HighScores.Dat") && QFile::remove(own_));
+  QCOMPARE(::mkfifo(qPrintable(path_), 0666), 0);
+  QCOMPARE(Load(), QString()); // never waits for a writer
+  QCOMPARE(tables_.Tables[4][9].Score, 1);
+  QCOMPARE(Save(), QString());
+  QVERIFY(QFileInfo(path_).isFile() == false && QFileInfo::exists(path_));
+  QCOMPARE(Read(own_).size(), 50 * 108);
+}
+
+// Saved through the link, relative or not: the link stays.
+void HighScoreFileTest::symlinkIsSavedThroughTheLink() {
+  QVERIFY(QDir(dir_->path()).mkdir("shared"));
+  const QString target = dir_->path() + "/shared/scores";
+  Write(LivedInFile(8), target);
+  QCOMPARE(::symlink("shared/scores", qPrintable(path_)), 0);
+  QCOMPARE(Load(), QString());
+  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+  QCOMPARE(Save(), QString());
+  QVERIFY(QFileInfo(path_).isSymLink());
+  QCOMPARE(Read(target).left(4), QByteArray("\x03New"));
+  QCOMPARE(QDir(dir_->path() + "/shared").entryList(QDir::Files).size(), 1);
+}
+
+// A shared file in a folder the player may not write is written over in
+// place; a failure is reported as usual.
+void HighScoreFileTest::writableFileInLockedFolderIsWrittenInPlace() {
+  const QByteArray lived = LivedInFile(13, 60);
+  Write(lived);
+  files_.lockedFolder = true;
+  QCOMPARE(Load(), QString());
+  InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(),
+           Record(tables_.Tables[0][0]) + lived.left(9 * 108) + lived.mid(10 * 108, 40 * 108));
+  QVERIFY(!QFile::exists(own_));
+
+  files_.writeShortAfter = 3 * 108;
+  QCOMPARE(Save(), QStringLiteral("Disk full"));
+  QVERIFY(files_.created.empty());
+}
+
+void HighScoreFileTest::leftoversOfKilledSavesGo() {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  QVERIFY(gone > 0 && ::waitpid(gone, nullptr, 0) == gone);
+  const QStringList stay = {path_ + ".new" + QString::number(::getppid()), path_ + ".newer"};
+  for (const QString &name : stay + QStringList{path_ + ".new" + QString::number(gone)})
+    Write("left", name);
+  QCOMPARE(Load(), QString());
+  QCOMPARE(Save(), QString());
+  QStringList left = QDir(dir_->path()).entryList(QDir::Files);
+  QCOMPARE(left.size(), 3);
+  for (const QString &name : stay)
+    QVERIFY(QFile::exists(name));
 }
 
 void HighScoreFileTest::failedSaveKeepsTheOldFile() {
@@ -327,6 +435,8 @@ void HighScoreFileTest::nameLengthAbove100() {
   QCOMPARE(tables_.Tables[0][0].Name(), std::string(100, 'n'));
   QCOMPARE(tables_.Tables[0][1].Name().size(), std::size_t(100));
   QVERIFY(tables_.Tables[0][1].Name() == std::string(bytes.constData() + 109, 100));
+  QCOMPARE(Save(), QString());
+  QCOMPARE(Read(), bytes); // the length bytes as they were
 }
 
 void HighScoreFileTest::windows1252Names() {
