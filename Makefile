@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all test check clean format install uninstall fuzz bench
+.PHONY: all test check clean format install uninstall fuzz bench deb
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
@@ -59,3 +59,13 @@ fuzz-out/fuzz_highscorefile: $(FUZZ_SOURCES) $(wildcard src/scores/*.h)
 fuzz: fuzz-out/fuzz_highscorefile
 	./fuzz-out/fuzz_highscorefile -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 		-artifact_prefix=fuzz-out/ fuzz-out/corpus tests/fuzz/corpus
+
+# The Debian package, built with dpkg-buildpackage from a copy of the tree
+# without build folders, so that the tree itself stays clean. The .deb, its
+# .buildinfo and .changes land in build-deb/.
+deb:
+	rm -rf build-deb && mkdir -p build-deb/zanthorix
+	ls -A | grep -vxE '\.git|build.*|fuzz-out|obj-.*' | xargs tar -c | tar -x -C build-deb/zanthorix
+	cd build-deb/zanthorix && dpkg-buildpackage -us -uc -b -j$(JOBS)
+	rm -rf build-deb/zanthorix
+	@ls build-deb/*.deb

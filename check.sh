@@ -23,5 +23,9 @@ done
 # The high-score file reader under the fuzzer, from its saved corpus, briefly.
 echo "== fuzz"
 make --no-print-directory fuzz FUZZ_SECONDS="${FUZZ_SECONDS:-20}" || status=1
+# The Debian package: built, checked, installed into a scratch root, played
+# by an unprivileged user and purged.
+echo "== package"
+tests/package/tst_package.sh build || status=1
 
 exit $status

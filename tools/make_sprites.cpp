@@ -1,14 +1,18 @@
-// Draws the ball sprite sheet (Balls.bmp) and the application icon (zanthorix.ico and a PNG
-// copy of it). Usage: make_sprites [output-folder], default "resources".
+// Draws the ball sprite sheet (Balls.bmp) and the application icon (zanthorix.ico, a PNG copy
+// of it, and icons/zanthorix-<N>.png in the usual desktop sizes, each drawn at its size).
+// Usage: make_sprites [output-folder], default "resources".
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -212,28 +216,21 @@ void pngChunk(Bytes &png, const char *type, const Bytes &data) {
   put32be(png, crc32(body));
 }
 
-// An RGBA PNG; the image is small enough for a single uncompressed deflate block.
-Bytes makePng(const std::vector<int> &px) {
+// An RGBA PNG of size by size pixels. Level 0 stores the data uncompressed, as the first
+// 32-pixel icon was written.
+Bytes makePng(int size, const Bytes &rgba, int level) {
   Bytes raw;
-  for (int y = 0; y < IconSize; ++y) {
+  for (int y = 0; y < size; ++y) {
     raw.push_back(0); // no filter
-    for (int x = 0; x < IconSize; ++x) {
-      const int i = px[y * IconSize + x];
-      const std::uint8_t *c = &Vga[3 * std::max(i, 0)];
-      raw.insert(raw.end(), {c[0], c[1], c[2], std::uint8_t(i < 0 ? 0 : 255)});
-    }
+    raw.insert(raw.end(), rgba.begin() + y * size * 4, rgba.begin() + (y + 1) * size * 4);
   }
-  std::uint32_t a = 1, s = 0;
-  for (std::uint8_t byte : raw)
-    a = (a + byte) % 65521, s = (s + a) % 65521;
-  Bytes idat{0x78, 0x01, 0x01};
-  put16(idat, raw.size());
-  put16(idat, ~raw.size() & 0xffff);
-  idat.insert(idat.end(), raw.begin(), raw.end());
-  put32be(idat, s << 16 | a);
+  uLongf length = compressBound(raw.size());
+  Bytes idat(length);
+  if (compress2(idat.data(), &length, raw.data(), raw.size(), level) != Z_OK) return {};
+  idat.resize(length);
   Bytes ihdr;
-  put32be(ihdr, IconSize);
-  put32be(ihdr, IconSize);
+  put32be(ihdr, size);
+  put32be(ihdr, size);
   ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA
   Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   pngChunk(png, "IHDR", ihdr);
@@ -242,8 +239,49 @@ Bytes makePng(const std::vector<int> &px) {
   return png;
 }
 
+// The 32-pixel icon in its 16 VGA colours, as RGBA.
+Bytes vgaRgba(const std::vector<int> &px) {
+  Bytes rgba;
+  for (int i : px) {
+    const std::uint8_t *c = &Vga[3 * std::max(i, 0)];
+    rgba.insert(rgba.end(), {c[0], c[1], c[2], std::uint8_t(i < 0 ? 0 : 255)});
+  }
+  return rgba;
+}
+
+// The same four balls drawn smoothly at any size, their rims blended into the transparent
+// ground by coverage.
+Bytes smoothIcon(int size) {
+  const std::array<Colour, 4> inks{BallColours[2], BallColours[0], BallColours[1], BallColours[5]};
+  const double quarter = size / 2.0, radius = quarter * 7.3 / 16;
+  const int sub = 8;
+  Bytes rgba;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      Colour sum{};
+      int covered = 0;
+      for (int s = 0; s < sub * sub; ++s) {
+        const double px = x + (s % sub + 0.5) / sub, py = y + (s / sub + 0.5) / sub;
+        const int ball = (py >= quarter) * 2 + (px >= quarter);
+        const double cx = std::fmod(px, quarter) - quarter / 2;
+        const double cy = std::fmod(py, quarter) - quarter / 2;
+        const double t = brightness(cx / radius, cy / radius);
+        if (t < 0) continue;
+        const Colour c = shade(inks[ball], t);
+        for (int i = 0; i < 3; ++i)
+          sum[i] += c[i];
+        ++covered;
+      }
+      for (int i = 0; i < 3; ++i)
+        rgba.push_back(covered ? std::uint8_t(sum[i] / covered + 0.5) : 0);
+      rgba.push_back(std::uint8_t(255.0 * covered / (sub * sub) + 0.5));
+    }
+  return rgba;
+}
+
 bool save(const std::string &path, const Bytes &data) {
   std::ofstream out(path, std::ios::binary);
+  if (data.empty()) out.setstate(std::ios::failbit);
   out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
   if (out) return true;
   std::fprintf(stderr, "make_sprites: cannot write %s\n", path.c_str());
@@ -255,8 +293,13 @@ bool save(const std::string &path, const Bytes &data) {
 int main(int argc, char **argv) {
   const std::string dir = argc > 1 ? argv[1] : "resources";
   const auto icon = iconPixels();
-  const bool ok = save(dir + "/Balls.bmp", makeBalls()) &
-                  save(dir + "/zanthorix.ico", makeIcon(icon)) &
-                  save(dir + "/zanthorix.png", makePng(icon));
+  bool ok = save(dir + "/Balls.bmp", makeBalls()) & save(dir + "/zanthorix.ico", makeIcon(icon)) &
+            save(dir + "/zanthorix.png", makePng(IconSize, vgaRgba(icon), 0));
+  std::filesystem::create_directories(dir + "/icons");
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const Bytes png = size == IconSize ? makePng(size, vgaRgba(icon), 0)
+                                       : makePng(size, smoothIcon(size), Z_BEST_COMPRESSION);
+    ok &= save(dir + "/icons/zanthorix-" + std::to_string(size) + ".png", png);
+  }
   return ok ? 0 : 1;
 }

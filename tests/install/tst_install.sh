@@ -14,7 +14,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 game="$prefix/lib/zanthorix"
 for file in "$prefix/bin/zanthorix" "$game/zanthorix" "$game/libzanthorix_audio.so" "$game/pop.wav" "$game/pop2.wav" \
   "$game/bgmusic.mid" "$game/Zanthorix.hlp" "$prefix/share/applications/zanthorix.desktop" \
-  "$prefix/share/icons/hicolor/32x32/apps/zanthorix.png"; do
+  "$prefix/share/metainfo/io.github.mirrowdale.zanthorix.metainfo.xml" "$prefix/share/man/man6/zanthorix.6" \
+  "$prefix"/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/zanthorix.png; do
   [ -e "$file" ] || fail "$file was not installed"
 done
 [ "$(readlink -f "$prefix/bin/zanthorix")" = "$(readlink -f "$game/zanthorix")" ] ||
