@@ -2,12 +2,12 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "gui/Frame.h"
 #include "scores/HighScoreFile.h"
 #include "scores/Windows1252.h"
 #include "ui_HighScores.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTextBlock>
@@ -83,11 +83,7 @@ TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &ma
   connect(ui_->btnEraseScores, &QPushButton::clicked, this,
           [this] { btnEraseScoresClick(ui_->btnEraseScores); });
 
-  if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
   Guarded([this] { FormCreate(); });
 }
 
