@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include "gui/Frame.h"
 #include "player/InputBox.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ MsgResult QtDialogs::MessageBox(const QString &text, const QString &caption, Msg
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
   }
+  FitCaption(box);
   const int answer = box.exec();
   if (buttons == MsgButtons::Ok) return MsgResult::Ok;
   return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;

@@ -4,6 +4,7 @@
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
 #include "app/StatusBar.h"
+#include "gui/Frame.h"
 #include "media/MediaPlayer.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
@@ -18,7 +19,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QPainter>
-#include <QScreen>
 
 namespace zanthorix {
 
@@ -97,11 +97,7 @@ void TfrmZanthorix::showEvent(QShowEvent *event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  if (const QScreen *screen = this->screen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
   // Opening the music is slow: it waits until the board is on screen. The
   // player sees the same boxes in the same order.
   showPending_ = true;
@@ -334,10 +330,7 @@ bool TfrmZanthorix::HelpCommand(std::uint32_t command, std::uintptr_t data) {
 void TfrmZanthorix::mnuHelpIndexClick(QObject *) { HelpCommand(HELP_FINDER, 0); }
 
 void TfrmZanthorix::mnuHelpHighScoresClick(QObject *) {
-  if (!frmHighScores) return;
-  frmHighScores->show();
-  frmHighScores->raise();
-  frmHighScores->activateWindow();
+  if (frmHighScores) BringToFront(frmHighScores);
 }
 
 void TfrmZanthorix::mnuHelpAboutClick(QObject *) {

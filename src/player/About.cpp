@@ -1,12 +1,12 @@
 #include "player/About.h"
 
 #include "app/Main.h"
+#include "gui/Frame.h"
 #include "ui_About.h"
 
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QShowEvent>
 
 namespace zanthorix {
@@ -40,22 +40,14 @@ void TfrmAbout::FitCredits() {
   }
 }
 
-void TfrmAbout::ShowModeless() {
-  show();
-  raise();
-  activateWindow();
-}
+void TfrmAbout::ShowModeless() { BringToFront(this); }
 
 void TfrmAbout::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return; // restored from the task bar: not a new showing
   if (!placed_) {
     placed_ = true;
-    if (const QScreen *screen = this->screen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(this);
   }
   FormShow();
 }

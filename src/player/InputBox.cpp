@@ -1,16 +1,38 @@
 #include "player/InputBox.h"
 
-#include <QGuiApplication>
+#include "gui/Frame.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QValidator>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zanthorix {
 
 namespace {
+
+// The edit box's limit: typing stops at MaxTyped characters, but a longer
+// initial text is held in full and may be shortened. QLineEdit's own limit
+// would cut it at once.
+class TypingLimit : public QValidator {
+public:
+  static constexpr int MaxTyped = 255;
+  explicit TypingLimit(QLineEdit *edit)
+      : QValidator(edit), allowed_(std::max<qsizetype>(MaxTyped, edit->text().size())) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) {
+      allowed_ = std::max<qsizetype>(MaxTyped, std::min(allowed_, text.size()));
+    });
+  }
+  State validate(QString &input, int &) const override {
+    return input.size() <= allowed_ ? Acceptable : Invalid;
+  }
+
+private:
+  qsizetype allowed_;
+};
 
 // a * b / c rounded half away from zero, as dialog-unit arithmetic does it.
 int MulDiv(int a, int b, int c) {
@@ -38,8 +60,11 @@ TInputBox::TInputBox(const QString &caption, const QString &prompt, const QStrin
   lblPrompt->adjustSize();
 
   txtValue = new QLineEdit(this);
-  txtValue->setMaxLength(255);
+  txtValue->setMaxLength(
+      static_cast<int>(std::max<qsizetype>(TypingLimit::MaxTyped, initial.size())));
   txtValue->setText(initial);
+  txtValue->setValidator(new TypingLimit(txtValue));
+  shown_ = txtValue->text();
   txtValue->selectAll();
   txtValue->setGeometry(UnitsX(8), UnitsY(19), UnitsX(164), txtValue->sizeHint().height());
 
@@ -56,17 +81,18 @@ TInputBox::TInputBox(const QString &caption, const QString &prompt, const QStrin
   setFixedSize(UnitsX(180), UnitsY(63));
   txtValue->setFocus();
 
-  if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
 }
 
 int TInputBox::UnitsX(int units) const { return MulDiv(units, averageWidth_, 4); }
 int TInputBox::UnitsY(int units) const { return MulDiv(units, height_, 8); }
 
-QString TInputBox::Value() const { return result() == Accepted ? txtValue->text() : initial_; }
+// An edit box holds at most 32767 characters: a name left as it was shown
+// comes back whole, however long.
+QString TInputBox::Value() const {
+  if (result() != Accepted || txtValue->text() == shown_) return initial_;
+  return txtValue->text();
+}
 
 QString InputBox(const QString &caption, const QString &prompt, const QString &initial) {
   TInputBox box(caption, prompt, initial);

@@ -30,6 +30,7 @@ public:
 
 private:
   QString initial_;
+  QString shown_; // the initial text as the edit box holds it
   int averageWidth_ = 0;
   int height_ = 0;
 };

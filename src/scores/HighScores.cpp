@@ -2,12 +2,12 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "gui/Frame.h"
 #include "scores/HighScoreFile.h"
 #include "scores/Windows1252.h"
 #include "ui_HighScores.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTextBlock>
@@ -21,14 +21,16 @@ ScoreFileSystem &Files(const Services &services) {
   return services.scoreFiles ? *services.scoreFiles : real;
 }
 
-// A display column: borderless, in the window's own colour, lines centred.
+// A display column: borderless, lines centred, and of one colour with the
+// page it sits on, which a style may draw lighter than the window's face.
 void MakeColumn(QTextEdit *box) {
   box->setReadOnly(true);
   box->setTextInteractionFlags(Qt::NoTextInteraction);
   box->setContextMenuPolicy(Qt::NoContextMenu);
   QPalette palette = box->palette();
-  palette.setColor(QPalette::Base, palette.color(QPalette::Window)); // the window's own face
+  palette.setColor(QPalette::Base, Qt::transparent);
   box->setPalette(palette);
+  box->viewport()->setAutoFillBackground(false);
   box->document()->setDocumentMargin(0);
   QTextOption option = box->document()->defaultTextOption();
   option.setAlignment(Qt::AlignHCenter);
@@ -83,11 +85,7 @@ TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &ma
   connect(ui_->btnEraseScores, &QPushButton::clicked, this,
           [this] { btnEraseScoresClick(ui_->btnEraseScores); });
 
-  if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
   Guarded([this] { FormCreate(); });
 }
 
@@ -129,6 +127,19 @@ void TfrmHighScores::tabHighScoresChange(QObject *) {
   SetLines(ui_->txtScores, scores);
   ui_->txtNames->show();
   ui_->txtScores->show();
+}
+
+// OK is the default button, but outside a dialog Qt only lets a focused button
+// take Enter. So Enter that no one else took presses OK, or the push button
+// that has the focus.
+void TfrmHighScores::keyPressEvent(QKeyEvent *event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  auto *focused = qobject_cast<QPushButton *>(focusWidget());
+  (focused && focused->isEnabled() ? focused : ui_->btnOK)->click();
 }
 
 void TfrmHighScores::btnOKClick(QObject *) { hide(); }

@@ -32,6 +32,7 @@ public slots:
 
 protected:
   void showEvent(QShowEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
 
 private:
   void FormCreate();

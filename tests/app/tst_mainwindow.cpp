@@ -5,7 +5,10 @@
 #include "rules/Deal.h"
 #include "ui_Main.h"
 
+#include <QFontDatabase>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace zanthorix;
 
@@ -41,6 +44,7 @@ private slots:
   void emptyAndOddSquares();
   void highlightOutlines();
   void errorBoxText();
+  void boxesAreWideEnoughForTheirCaption();
   void errorFromHandlerReachesErrorBox();
 };
 
@@ -204,6 +208,27 @@ void MainWindowTest::errorBoxText() {
   QCOMPARE(ErrorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
   QCOMPARE(ErrorBoxText(QStringLiteral("(x)")), QStringLiteral("(x)"));
   QCOMPARE(ErrorBoxText(QString()), QString());
+}
+
+// A title bar shows its caption in the bold title font, beside its buttons and
+// edges: 110 pixels under a common X window manager's default theme.
+void MainWindowTest::boxesAreWideEnoughForTheirCaption() {
+  QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  title.setBold(true);
+  QStringList narrow;
+  QTimer answer;
+  connect(&answer, &QTimer::timeout, this, [&] {
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+      if (box->width() < QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 110)
+        narrow << box->windowTitle();
+      box->done(0);
+    }
+  });
+  answer.start(10);
+  for (const char *caption : {"Game Over...", "Error!", "Are you sure?", "Zanthorix"})
+    QtDialogs().MessageBox("Total: 4", caption, MsgButtons::YesNo, MsgIcon::None);
+  answer.stop();
+  QCOMPARE(narrow, QStringList());
 }
 
 namespace {

@@ -34,6 +34,18 @@ bool HasYellowRing(const QImage &image, int column, int row) {
          image.pixelColor(r.bottomRight()) == QColor(255, 255, 0);
 }
 
+// Squares showing a ball in the window's backing store: what is on screen.
+int BallsOnScreen(const TestWindow &t) {
+  const QImage shot = t.window->screen()->grabWindow(t.window->winId()).toImage();
+  const QPoint origin = t.window->ui()->boardArea->mapTo(t.window.get(), QPoint(0, 0));
+  int balls = 0;
+  for (int c = 1; c <= 8; ++c)
+    for (int r = 1; r <= 8; ++r)
+      balls += shot.pixel(origin + SquareRect(c, r).center()) !=
+               t.window->palette().window().color().rgb();
+  return balls;
+}
+
 } // namespace
 
 class PlayTest : public QObject {
@@ -160,7 +172,11 @@ void PlayTest::lastRemovalEndsTheGameInTheSamePress() {
                               "........ ........ ........ ...1.244");
   t.window->Score = 100;
   Board shownWithBox;
-  t.dialogs.onBox = [&] { shownWithBox = t.window->board; };
+  int ballsOnScreen = 0;
+  t.dialogs.onBox = [&] {
+    shownWithBox = t.window->board;
+    ballsOnScreen = BallsOnScreen(t);
+  };
   t.Press(At(7, 8).x(), At(7, 8).y());
   t.Press(At(8, 8).x(), At(8, 8).y());
   QCOMPARE(t.dialogs.boxes.size(), size_t(1));
@@ -174,11 +190,19 @@ void PlayTest::lastRemovalEndsTheGameInTheSamePress() {
     for (int r = 1; r <= 8; ++r)
       balls += shownWithBox(c, r).Kind > 0 ? 1 : 0;
   QCOMPARE(balls, 26);
+  QCOMPARE(ballsOnScreen, 26); // painted before the box opened
   // Then a new game.
   QCOMPARE(t.window->Score, 0);
   QCOMPARE(t.Panel(0), QStringLiteral("Score: 0"));
   QCOMPARE(t.Panel(1), QString());
   QCOMPARE(t.window->LastBonus, 30);
+
+  // Without a bonus the last position stays on screen behind the box.
+  t.window->board = MakeBoard("12121244");
+  t.Press(At(7, 8).x(), At(7, 8).y());
+  t.Press(At(8, 8).x(), At(8, 8).y());
+  QCOMPARE(ballsOnScreen, 6);
+  QCOMPARE(Render(shownWithBox), Render(MakeBoard("..121212")));
 }
 
 // Whole games of random presses through the window, checking the board after

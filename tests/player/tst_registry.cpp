@@ -219,6 +219,20 @@ void RegistryTest::inputBoxAnswers() {
     QTest::mouseClick(box.btnOK, Qt::LeftButton);
     QCOMPARE(box.Value(), QString()); // an empty name is a name
   }
+  // A stored name past the typing limit is held whole and given back whole,
+  // unless edited; it can be shortened but not lengthened.
+  const QString longName = QString(200, 'a') + QString(100, 'b');
+  for (const bool edit : {false, true}) {
+    TInputBox box("User Name", "Prompt", longName);
+    box.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.txtValue->text(), longName);
+    QTest::keyClick(box.txtValue, Qt::Key_End);
+    QTest::keyClick(box.txtValue, Qt::Key_X);
+    if (edit) QTest::keyClicks(box.txtValue, "\bx");
+    QTest::keyClick(box.txtValue, Qt::Key_Return);
+    QCOMPARE(box.Value(), edit ? longName.chopped(1) : longName);
+  }
 }
 
 // The real prompt, answered by a timer that the test removes afterwards.

@@ -243,6 +243,11 @@ void HighScoresWindowTest::columnsStayLevelWithPlaces() {
   const QList<int> numbers = TextLineTops(image, tab.x() + 208, tab.x() + 249, top, bottom);
   QCOMPARE(places.size(), 10);
   QCOMPARE(numbers, places);
+  // The columns are of one colour with their page: an empty name, a score's edge.
+  const int y = places[6] + 3;
+  const QRgb page = image.pixel(tab.x() + 45, y);
+  QCOMPARE(image.pixel(tab.x() + 128, y), page);
+  QCOMPARE(image.pixel(tab.x() + 209, y), page);
 }
 
 void HighScoresWindowTest::eraseScores() {
@@ -332,6 +337,24 @@ void HighScoresWindowTest::okAndEnterHide() {
   scores.show();
   scores.close(); // the close box hides too
   QVERIFY(!scores.isVisible());
+
+  // Enter, keypad Enter too, presses OK wherever the focus is, but a focused
+  // push button takes it for itself: Enter on Erase Scores asks its question.
+  Ui::TfrmHighScores *ui = scores.ui();
+  t.dialogs.answers.push_back(MsgResult::No);
+  const std::pair<QWidget *, Qt::Key> presses[] = {{ui->tabHighScores->tabBar(), Qt::Key_Return},
+                                                   {ui->txtNames, Qt::Key_Enter},
+                                                   {ui->btnEraseScores, Qt::Key_Return}};
+  for (const auto &[focus, key] : presses) {
+    scores.show();
+    scores.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&scores));
+    focus->setFocus();
+    QTest::keyClick(scores.windowHandle(), key,
+                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(scores.isVisible(), focus == ui->btnEraseScores);
+  }
+  QCOMPARE(t.dialogs.boxes.size(), std::size_t(1));
   QVERIFY(!QFile::exists(t.folder.path() + "/HighScores.Dat"));
 }
 

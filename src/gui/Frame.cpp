@@ -1,0 +1,115 @@
+#include "gui/Frame.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+namespace zanthorix {
+
+namespace {
+
+// Room in a title bar besides the caption: the frame's edges, the window
+// icon and the minimise, maximise and close buttons. Measured on an X window
+// manager's default theme, which centres the caption in the whole bar: it
+// shows "Game Over..." whole from 110 pixels more than the text's width.
+constexpr int TitleBarAllowance = 110;
+
+// The frame of the last window that a window manager framed: the best guess
+// for a window that is not framed yet.
+QMargins lastFrame;
+
+QMargins FrameOf(const QWidget *window) {
+  const QWindow *handle = window->windowHandle();
+  return handle ? handle->frameMargins() : QMargins();
+}
+
+// Puts the client area where a frame of the given size around it is centred.
+void Place(QWidget *window, const QMargins &frame) {
+  const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize outer = window->size().grownBy(frame);
+  const QPoint client(area.x() + (area.width() - outer.width()) / 2 + frame.left(),
+                      area.y() + (area.height() - outer.height()) / 2 + frame.top());
+  if (window->geometry().topLeft() != client) window->setGeometry(QRect(client, window->size()));
+}
+
+// Watches a window until its frame is known, then centres it again. It goes
+// when that is done, or when the window is hidden without ever being framed.
+class FrameWatch : public QObject {
+public:
+  explicit FrameWatch(QWidget *window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    auto *window = static_cast<QWidget *>(watched);
+    switch (event->type()) {
+    case QEvent::Hide:
+      if (seen_) deleteLater();
+      break;
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Paint:
+    case QEvent::WindowActivate: {
+      seen_ = true;
+      const QMargins frame = FrameOf(window);
+      if (frame.isNull()) break;
+      lastFrame = frame;
+      Place(window, frame);
+      window->removeEventFilter(this);
+      deleteLater();
+      break;
+    }
+    default:
+      break;
+    }
+    return false;
+  }
+
+private:
+  bool seen_ = false;
+};
+
+} // namespace
+
+void CentreOnScreen(QWidget *window) {
+  const QMargins known = FrameOf(window);
+  Place(window, known.isNull() ? lastFrame : known);
+  if (known.isNull()) new FrameWatch(window);
+}
+
+void BringToFront(QWidget *window) {
+  // show() and raise() leave a minimised window as it is.
+  if (window->windowState() & Qt::WindowMinimized)
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+int CaptionWidth(const QString &caption) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  font.setBold(true);
+  return QFontMetrics(font).horizontalAdvance(caption) + TitleBarAllowance;
+}
+
+void FitCaption(QMessageBox &box) {
+  // The box sizes itself to its layout, so the room goes into the layout.
+  auto *grid = qobject_cast<QGridLayout *>(box.layout());
+  if (!grid) {
+    box.setMinimumWidth(CaptionWidth(box.windowTitle()));
+    return;
+  }
+  const QMargins margins = grid->contentsMargins();
+  const int inner = CaptionWidth(box.windowTitle()) - margins.left() - margins.right();
+  grid->addItem(new QSpacerItem(inner, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(),
+                0, 1, grid->columnCount());
+}
+
+} // namespace zanthorix
