@@ -256,7 +256,7 @@ void MainWindowTest::sharpAtDevicePixelRatios() {
     for (int row = 1; row <= 8; ++row)
       for (int column = 1; column <= 8; ++column) {
         if (t.window->board(column, row).Selected) continue;
-        const QRect around = device(SquareRect(column, row).adjusted(-2, -2, 2, 2));
+        const QRect around = device(QRectF(SquareRect(column, row)).adjusted(-1.5, -1.5, 1.5, 1.5));
         const QRect box = BoxOf(image, around, Background(t), false);
         QVERIFY(nearRatio(box.width(), 20) && box.width() == box.height());
         const QImage sprite = image.copy(box);
