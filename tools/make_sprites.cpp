@@ -1,4 +1,5 @@
-// Draws the ball sprite sheet (Balls.bmp) and the application icon (zanthorix.ico, a PNG copy
+// Draws the ball sprite sheet (Balls.bmp, and Balls@2x.bmp and Balls@3x.bmp drawn at two and
+// three times the size) and the application icon (zanthorix.ico, a PNG copy
 // of it, and icons/zanthorix-<N>.png in the usual desktop sizes, each drawn at its size).
 // Usage: make_sprites [output-folder], default "resources".
 #include <algorithm>
@@ -112,37 +113,58 @@ std::uint8_t nearest(const std::array<Colour, 256> &pal, const Colour &c, int ki
   return std::uint8_t(best);
 }
 
-Bytes makeBalls() {
+// The sprite sheet drawn at scale times its size. At scale 1 it is the game's own sheet, 8 bits
+// per pixel with a palette; the larger sheets, for screens with more device pixels, keep every
+// shade in 24 bits.
+Bytes makeBalls(int scale) {
   const auto pal = makePalette();
-  std::vector<std::uint8_t> pixels(Sheet * Sheet, 0); // the spare cells stay black
-  const double radius = 8.75;
+  const int cell = Cell * scale, side = Sheet * scale;
+  std::vector<Colour> colours(side * side, Colour{}); // the spare cells stay black
+  std::vector<std::uint8_t> pixels(side * side, 0);
+  const double radius = 8.75 * scale;
   const int sub = 4; // supersampling per axis for a smooth rim
   for (int k = 0; k < Kinds; ++k) {
-    const int ox = (k % 3) * Cell, oy = (k / 3) * Cell;
-    for (int y = 0; y < Cell; ++y)
-      for (int x = 0; x < Cell; ++x) {
+    const int ox = (k % 3) * cell, oy = (k / 3) * cell;
+    for (int y = 0; y < cell; ++y)
+      for (int x = 0; x < cell; ++x) {
         Colour sum{};
         for (int s = 0; s < sub * sub; ++s) {
-          const double px = x + (s % sub + 0.5) / sub - Cell / 2.0;
-          const double py = y + (s / sub + 0.5) / sub - Cell / 2.0;
+          const double px = x + (s % sub + 0.5) / sub - cell / 2.0;
+          const double py = y + (s / sub + 0.5) / sub - cell / 2.0;
           const double t = brightness(px / radius, py / radius);
           const Colour c = t < 0 ? Ground : shade(BallColours[k], t);
           for (int i = 0; i < 3; ++i)
             sum[i] += c[i] / (sub * sub);
         }
-        pixels[(oy + y) * Sheet + ox + x] = nearest(pal, sum, k);
+        colours[(oy + y) * side + ox + x] = sum;
+        pixels[(oy + y) * side + ox + x] = nearest(pal, sum, k);
       }
   }
+  const bool indexed = scale == 1;
+  const int rowBytes = indexed ? side : side * 3; // both multiples of 4: no row padding
+  const int paletteBytes = indexed ? 1024 : 0;
   Bytes b{'B', 'M'};
-  put32s(b, {54 + 1024 + Sheet * Sheet, 0, 54 + 1024, 40, Sheet, Sheet});
-  put16(b, 1);                                       // planes
-  put16(b, 8);                                       // bits per pixel
-  put32s(b, {0, Sheet * Sheet, 2835, 2835, 256, 0}); // uncompressed, 72 dpi, full palette
-  for (const Colour &c : pal)
-    b.insert(b.end(),
-             {std::uint8_t(c[2] + 0.5), std::uint8_t(c[1] + 0.5), std::uint8_t(c[0] + 0.5), 0});
-  for (int y = Sheet - 1; y >= 0; --y)
-    b.insert(b.end(), pixels.begin() + y * Sheet, pixels.begin() + (y + 1) * Sheet);
+  put32s(b, {std::uint32_t(54 + paletteBytes + rowBytes * side), 0,
+             std::uint32_t(54 + paletteBytes), 40, std::uint32_t(side), std::uint32_t(side)});
+  put16(b, 1);                // planes
+  put16(b, indexed ? 8 : 24); // bits per pixel
+  // Uncompressed, 72 dpi, the full palette or none.
+  put32s(b, {0, std::uint32_t(rowBytes * side), 2835, 2835, indexed ? 256u : 0u, 0});
+  if (indexed)
+    for (const Colour &c : pal)
+      b.insert(b.end(),
+               {std::uint8_t(c[2] + 0.5), std::uint8_t(c[1] + 0.5), std::uint8_t(c[0] + 0.5), 0});
+  for (int y = side - 1; y >= 0; --y) {
+    if (indexed) {
+      b.insert(b.end(), pixels.begin() + y * side, pixels.begin() + (y + 1) * side);
+      continue;
+    }
+    for (int x = 0; x < side; ++x) {
+      const Colour &c = colours[y * side + x];
+      b.insert(b.end(),
+               {std::uint8_t(c[2] + 0.5), std::uint8_t(c[1] + 0.5), std::uint8_t(c[0] + 0.5)});
+    }
+  }
   return b;
 }
 
@@ -293,7 +315,9 @@ bool save(const std::string &path, const Bytes &data) {
 int main(int argc, char **argv) {
   const std::string dir = argc > 1 ? argv[1] : "resources";
   const auto icon = iconPixels();
-  bool ok = save(dir + "/Balls.bmp", makeBalls()) & save(dir + "/zanthorix.ico", makeIcon(icon)) &
+  bool ok = save(dir + "/Balls.bmp", makeBalls(1)) & save(dir + "/Balls@2x.bmp", makeBalls(2)) &
+            save(dir + "/Balls@3x.bmp", makeBalls(3)) &
+            save(dir + "/zanthorix.ico", makeIcon(icon)) &
             save(dir + "/zanthorix.png", makePng(IconSize, vgaRgba(icon), 0));
   std::filesystem::create_directories(dir + "/icons");
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

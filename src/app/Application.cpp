@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 
 #include <QFont>
+#include <QIcon>
 
 namespace zanthorix {
 
@@ -13,6 +14,14 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
   font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Sans Serif")});
   font.setPixelSize(11);
   setFont(font);
+
+  // Every window offers the icon in each usual size, each drawn at its size. A
+  // Wayland shell finds the icon through the desktop entry of this name instead.
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icon/zanthorix-%1.png").arg(size), QSize(size, size));
+  setWindowIcon(icon);
+  setDesktopFileName(QStringLiteral("zanthorix"));
 }
 
 TApplication *TApplication::instance() {

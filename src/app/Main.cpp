@@ -84,6 +84,7 @@ void TfrmZanthorix::Route(QAction *action, void (TfrmZanthorix::*handler)(QObjec
 void TfrmZanthorix::FormCreate() {
   BallKinds = 4;
   BallSheet = QImage(QStringLiteral(":/Balls")).convertToFormat(QImage::Format_RGB32);
+  LargeBalls.Load();
   SpriteOrigin = MakeSpriteOrigins();
   DealBoard(board, BallKinds, *services_.rng);
 
@@ -146,7 +147,8 @@ void TfrmZanthorix::DrawBoard() {
 void TfrmZanthorix::FormPaint(QPainter &painter) {
   if (BallSheet.isNull()) return; // released on the way out
   WriteScore();
-  PaintBoard(painter, board, BallSheet, SpriteOrigin, palette().color(QPalette::Window));
+  PaintBoard(painter, board, BallSheet, SpriteOrigin, palette().color(QPalette::Window),
+             LargeBalls);
   if (showPending_) {
     showPending_ = false;
     QMetaObject::invokeMethod(
@@ -344,6 +346,7 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
 
 void TfrmZanthorix::FormClose() {
   BallSheet = QImage();
+  LargeBalls.Release();
   HelpCommand(HELP_QUIT, 0);
   if (mpMusic->Mode() == mpPlaying) mpMusic->Stop();
   mpMusic->Close();

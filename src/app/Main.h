@@ -56,6 +56,7 @@ public:
   std::int32_t LastBonus = 0;
   QString PlayerName;
   QImage BallSheet;
+  LargeBallSheets LargeBalls; // the sheet at 2x and 3x, for high-density screens
   SpriteOrigins SpriteOrigin{};
   // Made by the program entry after this window.
   TfrmHighScores *frmHighScores = nullptr;

@@ -110,9 +110,10 @@ void TestWindow::DoubleClick(int x, int y) {
   QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, InWindow(*window, x, y));
 }
 
-QImage TestWindow::BoardImage() const {
+QImage TestWindow::BoardImage(qreal ratio) const {
   BoardArea *area = window->ui()->boardArea;
-  QImage image(area->size(), QImage::Format_RGB32);
+  QImage image(area->size() * ratio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::magenta);
   area->render(&image);
   return image;

@@ -79,7 +79,8 @@ struct TestWindow {
   // A press as the player makes it: through the window, at client pixel (x, y).
   void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton);
   void DoubleClick(int x, int y);
-  QImage BoardImage() const;
+  // The board rendered as a screen of ratio device pixels to a logical pixel shows it.
+  QImage BoardImage(qreal ratio = 1) const;
   QString Panel(int panel) const;
 };
 

@@ -6,9 +6,12 @@
 #include "ui_Main.h"
 
 #include <QFontDatabase>
+#include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
+
+#include <map>
 
 using namespace zanthorix;
 
@@ -32,6 +35,26 @@ bool FilledWith(const QImage &image, const QRect &r, const QColor &c) {
   return true;
 }
 
+// The smallest rectangle holding every pixel of r that is (or, with match
+// false, is not) of colour c.
+QRect BoxOf(const QImage &image, const QRect &r, const QColor &c, bool match = true) {
+  QRect box;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if ((image.pixelColor(x, y) == c) == match) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+// Every pixel of box within thickness of its edge is c, and none further in:
+// one solid line all round.
+bool SolidRing(const QImage &image, const QRect &box, int thickness, const QColor &c) {
+  const QRect inner = box.adjusted(thickness, thickness, -thickness, -thickness);
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x <= box.right(); ++x)
+      if ((image.pixelColor(x, y) == c) == inner.contains(x, y)) return false;
+  return true;
+}
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -43,6 +66,7 @@ private slots:
   void frameAndSprites();
   void emptyAndOddSquares();
   void highlightOutlines();
+  void sharpAtDevicePixelRatios();
   void errorBoxText();
   void boxesAreWideEnoughForTheirCaption();
   void errorFromHandlerReachesErrorBox();
@@ -62,7 +86,12 @@ void MainWindowTest::windowLayout() {
   QCOMPARE(w.height() - boardTop.y(), 210 + w.barStatus()->height());
   QCOMPARE(w.width(), 210);
   QCOMPARE(w.minimumSize(), w.maximumSize()); // cannot be resized
-  QVERIFY(!w.windowIcon().isNull());
+  // The icon in every usual size; at 32 pixels the picture of the .ico as ever.
+  const QIcon icon = w.windowIcon();
+  QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+  QVERIFY(icon.availableSizes().contains(QSize(256, 256)));
+  QCOMPARE(icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+           QImage(QStringLiteral(":/icon/zanthorix.ico")).convertToFormat(QImage::Format_ARGB32));
   QVERIFY(!w.BallSheet.isNull());
   QCOMPARE(w.BallSheet.size(), QSize(60, 60));
 }
@@ -196,6 +225,57 @@ void MainWindowTest::highlightOutlines() {
     for (int x = 0; x < image.width(); ++x)
       QVERIFY2(image.pixelColor(x, y) != yellow || FilledWith(image, SquareRect(1, 1), yellow),
                "yellow left after the highlight was cleared");
+}
+
+void MainWindowTest::sharpAtDevicePixelRatios() {
+  TestWindow t;
+  t.window->board(3, 4).Selected = true;
+  t.window->DrawBoard();
+  const QColor yellow(255, 255, 0);
+  for (qreal ratio : {1.0, 1.5, 2.0, 3.0}) {
+    const QImage image = t.BoardImage(ratio);
+    const auto device = [ratio](const QRectF &r) {
+      return QRectF(r.topLeft() * ratio, r.size() * ratio).toAlignedRect();
+    };
+    const auto nearRatio = [ratio](qreal v, qreal logical) {
+      return qAbs(v - logical * ratio) <= 1;
+    };
+
+    // The frame: one black line of the same thickness all round, in place.
+    const QRect frame = BoxOf(image, image.rect(), Qt::black);
+    const int line =
+        BoxOf(image, QRect(frame.center().x(), 0, 1, frame.center().y()), Qt::black).height();
+    QVERIFY(nearRatio(frame.left(), 5) && nearRatio(frame.right() + 1, 206));
+    QVERIFY(qAbs(line - ratio) < 1); // whole device pixels, the nearest to one logical pixel
+    QVERIFY(SolidRing(image, frame, line, Qt::black));
+
+    // The highlight: a yellow ring of that thickness.
+    const QRect outline = BoxOf(image, device(OutlineRect(3, 4).adjusted(-1, -1, 1, 1)), yellow);
+    QVERIFY(nearRatio(outline.width(), 24));
+    QVERIFY(SolidRing(image, outline, line, yellow));
+
+    // Each ball of a kind, found as what differs from the background around its
+    // square, is the same picture everywhere.
+    std::map<int, QImage> first;
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column) {
+        if (t.window->board(column, row).Selected) continue;
+        const QRect around = device(QRectF(SquareRect(column, row)).adjusted(-1.5, -1.5, 1.5, 1.5));
+        const QRect box = BoxOf(image, around, Background(t), false);
+        QVERIFY(nearRatio(box.width(), 20) && box.width() == box.height());
+        const QImage sprite = image.copy(box);
+        auto [it, fresh] = first.try_emplace(t.window->board(column, row).Kind, sprite);
+        QVERIFY2(
+            fresh || it->second == sprite,
+            qPrintable(QStringLiteral("ball at %1,%2 ratio %3").arg(column).arg(row).arg(ratio)));
+      }
+    if (ratio == 2) {
+      // Drawn at this size, not pixels doubled.
+      const QImage ball = first.begin()->second;
+      const QImage half = ball.scaled(ball.size() / 2);
+      QVERIFY(half.scaled(ball.size()) != ball);
+    }
+  }
 }
 
 void MainWindowTest::errorBoxText() {

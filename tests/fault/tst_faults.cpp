@@ -126,6 +126,7 @@ private slots:
   void killDuringSaveLeavesWholeFile();
   void fullDiskAtExitKeepsOldFile();
   void damagedFilesNeverCrash();
+  void noDisplaySaysSoInOneLine();
 };
 
 void FaultTest::terminateDuringPlaySavesTables() {
@@ -255,6 +256,26 @@ void FaultTest::damagedFilesNeverCrash() {
             (game.process.exitStatus() == QProcess::NormalExit && game.process.exitCode() == 0),
         qPrintable(
             QString("round %1: the game ended with %2").arg(round).arg(game.process.exitCode())));
+  }
+}
+
+// No display, or one that cannot be reached: one plain line and status 1.
+void FaultTest::noDisplaySaysSoInOneLine() {
+  for (const char *display : {"", ":9999"}) {
+    Game game;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "WAYLAND_SOCKET"})
+      env.remove(name);
+    env.insert("DISPLAY", display);
+    env.insert("XDG_CONFIG_HOME", game.config.path());
+    game.process.setProcessEnvironment(env);
+    game.process.start(game.folder.filePath("zanthorix"), {});
+    QVERIFY(game.process.waitForFinished());
+    QCOMPARE(game.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(game.process.exitCode(), 1);
+    const QByteArray said = game.process.readAllStandardError();
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.contains("no X or Wayland display") && said.contains("desktop session"), said);
   }
 }
 
