@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kWaveChannel = 0;
 constexpr int kFrequency = 44100;
-constexpr int kChunkFrames = 1024;
+constexpr int kChunkFrames = 512;
 // How much longer than its length a waiting play may take before we give
 // up on the driver.
 constexpr auto kWaveGrace = std::chrono::seconds(2);
@@ -83,10 +83,8 @@ SdlMediaDevice::~SdlMediaDevice() {
   if (audioOpen_) Mix_ChannelFinished(nullptr);
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
-  if (audioOpen_) {
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
+  if (audioOpen_) Mix_CloseAudio();
+  if (audioInit_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   SdlMediaDevice *self = this;
   current.compare_exchange_strong(self, nullptr);
 }
@@ -199,15 +197,20 @@ MciError SdlMediaDevice::StartAudio() {
   if (audioOpen_) return kMciNoError;
   SdlMediaDevice *none = nullptr;
   if (!current.compare_exchange_strong(none, this) && none != this) return kMciErrDeviceBusy;
-  // A termination request must reach the game, not SDL.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
+  if (!audioInit_) {
+    // A termination request must reach the game, not SDL.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // What a desktop's volume mixer shows for the game and its sound.
+    SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
+    audioInit_ = true;
+  }
   // No format changes allowed: SDL converts, so the hook always writes
   // 16-bit stereo at our rate.
-  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0)
     return kMciErrNoAudioOutput;
-  }
   int frequency = 0, channels = 0;
   Uint16 format = 0;
   Mix_QuerySpec(&frequency, &format, &channels);
@@ -229,8 +232,9 @@ void SdlMediaDevice::ReleaseAudio() {
   // seqMutex_: none of our locks may be held here.
   Mix_HookMusic(nullptr, nullptr);
   Mix_ChannelFinished(nullptr);
+  // The subsystem stays: it keeps no thread busy, and the connection to
+  // the sound server it holds makes taking the output back quick.
   Mix_CloseAudio();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
   audioOpen_ = false;
 }
 

@@ -86,6 +86,7 @@ private:
   static void MusicHook(void *self, unsigned char *stream, int len);
 
   QString soundfont_;
+  bool audioInit_ = false; // SDL's audio subsystem, kept from the first open on
   bool audioOpen_ = false;
   int frequency_ = 0;
   std::unique_ptr<QTimer> releaseTimer_;
