@@ -170,7 +170,15 @@ int main(int argc, char **argv) {
   std::fflush(stdout);
   RunOnce({press}, {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy"});
 
-  // 4: CPU while waiting, music off and on, whole processes side by side.
+  // 4: the sound of a press, and the output levels, each printing its rows.
+  const std::string data = game.substr(0, game.rfind('/'));
+  const std::string benches = press.substr(0, press.rfind('/') + 1);
+  std::fflush(stdout);
+  RunOnce({benches + "bench_clicksound", data, std::to_string(6 * runs)},
+          {"QT_QPA_PLATFORM=offscreen"});
+  RunOnce({benches + "bench_levels", data}, {});
+
+  // 5: CPU while waiting, music off and on, whole processes side by side.
   for (const char *mode : {"idle", "music"}) {
     std::vector<pid_t> pids;
     for (int i = 0; i < runs; ++i)

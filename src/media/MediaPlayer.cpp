@@ -34,10 +34,11 @@ void TMediaPlayer::Open() {
   if (open_) Close();
   const MciFlags flags = TakeFlags(false, true);
   MciDeviceId id = 0;
+  latestOpen_ = 0;
   error_ = device_.Open(DeviceTypeName(DeviceType), FileName, flags, id);
   if (error_ != kMciNoError) throw EMCIDeviceError(ErrorMessage().toStdString());
   open_ = true;
-  deviceId_ = id;
+  deviceId_ = latestOpen_ = id;
 }
 
 void TMediaPlayer::Close() {
@@ -78,6 +79,8 @@ QString TMediaPlayer::ErrorMessage() const {
 
 bool TMediaPlayer::event(QEvent *event) {
   if (event->type() != MciNotifyEvent::EventType()) return QObject::event(event);
+  // Left over from an earlier open: that sound has been dealt with already.
+  if (static_cast<MciNotifyEvent *>(event)->device != latestOpen_) return true;
   if (OnNotify) OnNotify(this);
   return true;
 }

@@ -61,6 +61,10 @@ private:
   MediaDevice &device_;
   bool open_ = false;
   MciDeviceId deviceId_ = 0;
+  // The device of the latest open, kept after a close; 0 when it failed.
+  // Notifications carry the device they came from, and one of an earlier
+  // open may still be queued when the next open is made.
+  MciDeviceId latestOpen_ = 0;
   MciError error_ = kMciNoError;
   Request notify_, wait_;
 };

@@ -8,6 +8,7 @@
 #include <SDL_mixer.h>
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -18,10 +19,19 @@ namespace {
 
 constexpr int kWaveChannel = 0;
 constexpr int kFrequency = 44100;
-constexpr int kChunkFrames = 1024;
+// A pop waits for up to two buffers before it is heard: at 11.6 ms each a
+// press is answered within about 25 ms, at some cost while music plays.
+constexpr int kChunkFrames = 512;
 // How much longer than its length a waiting play may take before we give
 // up on the driver.
 constexpr auto kWaveGrace = std::chrono::seconds(2);
+// Levels at the output (docs/PERFORMANCE.md tells how they were measured):
+// the music's RMS about -25 dBFS, and its loudest peak plus a pop's under
+// full scale, so that a pop over a loud passage does not clip.
+constexpr double kMusicGain = 0.8; // the synthesizer's default is 0.2
+constexpr int kWaveVolume = 100;   // of MIX_MAX_VOLUME (128): -2 dB
+// Five milliseconds: long enough not to click, too short to hear as a fade.
+constexpr int kFadeFrames = kFrequency / 200;
 constexpr auto kLongestPiece = std::chrono::minutes(30);
 // Long enough that a quick run of clicks keeps the output, so that only the
 // first sound after a pause pays for opening it again.
@@ -75,10 +85,8 @@ SdlMediaDevice::~SdlMediaDevice() {
   if (audioOpen_) Mix_ChannelFinished(nullptr);
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
-  if (audioOpen_) {
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
+  if (audioOpen_) Mix_CloseAudio();
+  if (audioInit_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   SdlMediaDevice *self = this;
   current.compare_exchange_strong(self, nullptr);
 }
@@ -88,43 +96,129 @@ bool SdlMediaDevice::IsWaveFile(const QByteArray &bytes) {
          std::memcmp(bytes.constData() + 8, "WAVE", 4) == 0;
 }
 
-bool SdlMediaDevice::IsMidiFile(const QByteArray &bytes) {
-  const char *p = bytes.constData();
-  const qsizetype size = bytes.size();
-  if (size < 14 || std::memcmp(p, "MThd", 4) != 0) return false;
-  const std::uint32_t headerLength = ReadBigEndian32(p + 4);
-  if (headerLength < 6 || headerLength > std::uint32_t(size - 8)) return false;
-  const int tracks = (std::uint8_t(p[10]) << 8) | std::uint8_t(p[11]);
-  if (tracks < 1) return false;
-  // The first track chunk must be there in full; other chunk kinds are skipped.
-  qsizetype at = 8 + qsizetype(headerLength);
-  while (at + 8 <= size) {
-    const std::uint32_t length = ReadBigEndian32(p + at + 4);
-    if (length > std::uint32_t(size - at - 8)) return false;
-    if (std::memcmp(p + at, "MTrk", 4) == 0) return true;
-    at += 8 + qsizetype(length);
+namespace {
+
+// Reads a Standard MIDI File the way the synthesizer's player will, so that
+// what it would give up on is refused at open instead of on the audio thread.
+class MidiCheck {
+public:
+  explicit MidiCheck(const QByteArray &bytes)
+      : p_(reinterpret_cast<const std::uint8_t *>(bytes.constData())), size_(bytes.size()) {}
+
+  bool Valid() {
+    if (size_ < 14 || std::memcmp(p_, "MThd", 4) != 0 || ReadBigEndian32(At(4)) != 6) return false;
+    const int format = (p_[8] << 8) | p_[9];
+    const int tracks = (p_[10] << 8) | p_[11];
+    const int division = (p_[12] << 8) | p_[13];
+    // SMPTE time and zero ticks a beat are not played.
+    if (format > 2 || tracks < 1 || (format == 0 && tracks != 1) || division == 0 ||
+        (division & 0x8000))
+      return false;
+    qsizetype at = 14;
+    for (int found = 0; found < tracks;) {
+      if (at + 8 > size_) return false;
+      const std::uint32_t length = ReadBigEndian32(At(at + 4));
+      if (length > std::uint32_t(size_ - at - 8)) return false;
+      if (std::memcmp(At(at), "MTrk", 4) == 0) {
+        if (!Track(at + 8, at + 8 + qsizetype(length))) return false;
+        ++found;
+      }
+      at += 8 + qsizetype(length);
+    }
+    return notes_ || longest_ > 0;
   }
-  return false;
-}
+
+private:
+  const char *At(qsizetype at) const { return reinterpret_cast<const char *>(p_ + at); }
+
+  // A variable-length number of at most four bytes, within the track.
+  bool Number(qsizetype &at, qsizetype end, std::uint32_t &value) const {
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+      if (at >= end) return false;
+      const std::uint8_t byte = p_[at++];
+      value = (value << 7) | (byte & 0x7f);
+      if (!(byte & 0x80)) return true;
+    }
+    return false;
+  }
+
+  bool Track(qsizetype at, qsizetype end) {
+    std::uint64_t ticks = 0;
+    int running = 0; // the status that data bytes without one run on
+    while (at < end) {
+      std::uint32_t delta = 0;
+      if (!Number(at, end, delta) || at >= end) return false;
+      ticks += delta;
+      const int status = (p_[at] & 0x80) ? p_[at++] : running;
+      if (status == 0) return false;
+      if (status == 0xff) {
+        if (at >= end) return false;
+        const int type = p_[at++];
+        std::uint32_t length = 0;
+        if (!Number(at, end, length) || length > std::uint32_t(end - at)) return false;
+        // The lengths that the player insists on.
+        if ((type == 0x2f && length != 0) || (type == 0x51 && length != 3) ||
+            (type == 0x54 && length != 5) || (type == 0x58 && length != 4) ||
+            (type == 0x59 && length != 2))
+          return false;
+        at += length;
+        if (type == 0x2f) break; // the rest of the chunk is not read
+      } else if (status == 0xf0 || status == 0xf7) {
+        std::uint32_t length = 0;
+        if (!Number(at, end, length) || length > std::uint32_t(end - at)) return false;
+        at += length;
+      } else if (status >= 0xf0) {
+        return false;
+      } else {
+        running = status;
+        const int kind = status & 0xf0;
+        const int data = kind == 0xc0 || kind == 0xd0 ? 1 : 2;
+        if (end - at < data) return false;
+        for (int i = 0; i < data; ++i)
+          if (p_[at + i] & 0x80) return false;
+        if (kind == 0x90 && p_[at + 1] != 0) notes_ = true;
+        at += data;
+      }
+    }
+    longest_ = std::max(longest_, ticks);
+    return true;
+  }
+
+  const std::uint8_t *p_;
+  qsizetype size_;
+  bool notes_ = false;
+  std::uint64_t longest_ = 0;
+};
+
+} // namespace
+
+bool SdlMediaDevice::IsMidiFile(const QByteArray &bytes) { return MidiCheck(bytes).Valid(); }
 
 MciError SdlMediaDevice::StartAudio() {
   if (audioOpen_) return kMciNoError;
   SdlMediaDevice *none = nullptr;
   if (!current.compare_exchange_strong(none, this) && none != this) return kMciErrDeviceBusy;
-  // A termination request must reach the game, not SDL.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
+  if (!audioInit_) {
+    // A termination request must reach the game, not SDL.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // What a desktop's volume mixer shows for the game and its sound.
+    SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
+    audioInit_ = true;
+  }
   // No format changes allowed: SDL converts, so the hook always writes
   // 16-bit stereo at our rate.
-  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0)
     return kMciErrNoAudioOutput;
-  }
   int frequency = 0, channels = 0;
   Uint16 format = 0;
   Mix_QuerySpec(&frequency, &format, &channels);
   frequency_ = frequency;
   Mix_ReserveChannels(1);
+  Mix_Volume(kWaveChannel, kWaveVolume);
   Mix_ChannelFinished(&SdlMediaDevice::OnChannelFinished);
   Mix_HookMusic(&SdlMediaDevice::MusicHook, this);
   audioOpen_ = true;
@@ -140,8 +234,9 @@ void SdlMediaDevice::ReleaseAudio() {
   // seqMutex_: none of our locks may be held here.
   Mix_HookMusic(nullptr, nullptr);
   Mix_ChannelFinished(nullptr);
+  // The subsystem stays: it keeps no thread busy, and the connection to
+  // the sound server it holds makes taking the output back quick.
   Mix_CloseAudio();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
   audioOpen_ = false;
 }
 
@@ -171,6 +266,9 @@ void SdlMediaDevice::SetReleaseDelay(std::chrono::milliseconds delay) {
 MciError SdlMediaDevice::BeginSynth() {
   if (synth_ || loader_.joinable()) return kMciNoError;
   if (loadFailed_ || !QFileInfo(soundfont_).isFile()) return kMciErrNoSoundfont;
+  // The game writes nothing to the terminal, and neither may the synthesizer.
+  for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
+    fluid_set_log_function(level, nullptr, nullptr);
   const QByteArray path = QFile::encodeName(soundfont_);
   const double rate = frequency_;
   loader_ = std::thread([this, path, rate] {
@@ -179,6 +277,7 @@ MciError SdlMediaDevice::BeginSynth() {
     if (settings) {
       fluid_settings_setnum(settings, "synth.sample-rate", rate);
       fluid_settings_setstr(settings, "player.timing-source", "sample");
+      fluid_settings_setnum(settings, "synth.gain", kMusicGain);
       synth = new_fluid_synth(settings);
     }
     if (synth && fluid_synth_sfload(synth, path.constData(), 1) == FLUID_FAILED) {
@@ -482,14 +581,17 @@ void SdlMediaDevice::MusicHook(void *self, unsigned char *stream, int len) {
 void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
   std::unique_lock lock(seqMutex_);
   if (!player_) return; // the mixer has already filled the stream with silence
+  bool stopped = false;
   for (const PendingCommand &pending : queue_) {
     switch (pending.command) {
     case SeqCommand::Play:
       fluid_player_play(player_);
+      stopped = false;
       break;
     case SeqCommand::Stop:
       fluid_player_stop(player_);
       fluid_synth_all_notes_off(synth_, -1);
+      stopped = true;
       break;
     case SeqCommand::Seek:
       fluid_player_seek(player_, pending.ticks);
@@ -507,10 +609,22 @@ void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
     seqPlaying_ = false;
     ended = true;
   }
+  const int frames = len / 4;
+  if (stopped && !seqPlaying_ && !ended) {
+    // Cut off mid-wave the music would click: what still sounds fades out
+    // instead. The player is stopped already, so its position stays.
+    const int fade = std::min(frames, kFadeFrames);
+    fluid_synth_write_s16(synth_, fade, stream, 0, 2, stream, 1, 2);
+    auto *samples = reinterpret_cast<std::int16_t *>(stream);
+    for (int i = 0; i < fade; ++i)
+      for (int channel = 0; channel < 2; ++channel)
+        samples[2 * i + channel] = std::int16_t(samples[2 * i + channel] * (fade - 1 - i) / fade);
+    fluid_synth_all_sounds_off(synth_, -1);
+    return;
+  }
   // While stopped the synth would only render the silence the mixer already
   // wrote, at a cost in CPU.
   if (!seqPlaying_ && !ended) return;
-  const int frames = len / 4;
   fluid_synth_write_s16(synth_, frames, stream, 0, 2, stream, 1, 2);
 
   const int status = fluid_player_get_status(player_);

@@ -46,7 +46,8 @@ public:
   // How long the output is kept after the last sound has ended.
   void SetReleaseDelay(std::chrono::milliseconds delay);
 
-  // True when a file starts as a Standard MIDI File with at least one track.
+  // True when a file is a Standard MIDI File whose tracks are all there and
+  // well formed, with a note or some length to play.
   static bool IsMidiFile(const QByteArray &bytes);
   // True when a file is a RIFF wave file.
   static bool IsWaveFile(const QByteArray &bytes);
@@ -85,6 +86,7 @@ private:
   static void MusicHook(void *self, unsigned char *stream, int len);
 
   QString soundfont_;
+  bool audioInit_ = false; // SDL's audio subsystem, kept from the first open on
   bool audioOpen_ = false;
   int frequency_ = 0;
   std::unique_ptr<QTimer> releaseTimer_;

@@ -137,6 +137,20 @@ void MediaWindowTest::soundsOnPressesAndClosedBetween() {
   QCOMPARE(t.media.commands[1].detail, t.folder.filePath("pop.wav"));
   QVERIFY(t.dialogs.boxes.empty());
 
+  // Presses that come before the last sound's notification was delivered:
+  // the stale notifications must not close the newer sound's device.
+  t.media.Clear();
+  const QPoint next = Centre(GroupSquare(t.window->board).x(), GroupSquare(t.window->board).y());
+  for (int press = 0; press < 2; ++press)
+    QCoreApplication::postEvent(
+        t.window->ui()->boardArea,
+        new QMouseEvent(QEvent::MouseButtonPress, next, next, Qt::LeftButton, Qt::LeftButton, {}));
+  Deliver(); // the presses, which post their notifications
+  Deliver();
+  QVERIFY(t.dialogs.boxes.empty());
+  QCOMPARE(t.media.OpenOf(kWave), MciDeviceId(0));
+  QCOMPARE(t.media.Sent(kWave).count("close+wait"), 2);
+
   // A device still playing when the next sound comes is stopped and closed first.
   t.media.Clear();
   t.window->PlaySound(QStringLiteral("pop"));

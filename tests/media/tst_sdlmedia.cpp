@@ -10,12 +10,15 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 using namespace zanthorix;
 using namespace std::chrono_literals;
@@ -139,6 +142,7 @@ private slots:
   void tuneRestartsRightAfterItsLastNote();
   void soundsAfterTheOutputWasReleased();
   void musicResumesWhereItStoppedAfterRelease();
+  void musicLevelsAndFadeAtStop();
   void noAudioOutput();
   void gameWithoutAudioOutput();
   void shutdownNeverHangs();
@@ -147,7 +151,7 @@ private slots:
 };
 
 void SdlMediaTest::recognisesFiles() {
-  const QByteArray track = QByteArray::fromHex("00ff2f00");
+  const QByteArray track = QByteArray::fromHex("00903c4060803c0000ff2f00"); // a note
   QVERIFY(SdlMediaDevice::IsMidiFile(Smf(track)));
   QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track, 0)));       // no tracks
   QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track).left(20))); // track cut short
@@ -161,6 +165,15 @@ void SdlMediaTest::recognisesFiles() {
   QByteArray withExtra = Smf(track);
   withExtra.insert(14, "XFIH" + BigEndian(2, 4) + "ab");
   QVERIFY(SdlMediaDevice::IsMidiFile(withExtra));
+  // Damaged tracks, which the synthesizer would only give up on while playing.
+  for (const char *hex : {"00ff2f00",                 // nothing to play
+                          "0040408000ff2f00",         // data with no status
+                          "ffffffff7f903c40",         // a five-byte delta time
+                          "00903c4060803c0000ff5102", // a tempo of two bytes
+                          "00903cc060803c0000ff2f00", // a data byte with its top bit set
+                          "00f1608000ff2f00"})        // no such event in a file
+    QVERIFY2(!SdlMediaDevice::IsMidiFile(Smf(QByteArray::fromHex(hex))), hex);
+  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track, 2))); // a track missing
   QFile wave(DataFile("pop.wav"));
   QVERIFY(wave.open(QIODevice::ReadOnly));
   const QByteArray waveBytes = wave.readAll();
@@ -169,7 +182,9 @@ void SdlMediaTest::recognisesFiles() {
   QVERIFY(!SdlMediaDevice::IsWaveFile(Smf(track)));
   QFile tune(DataFile("bgmusic.mid"));
   QVERIFY(tune.open(QIODevice::ReadOnly));
-  QVERIFY(SdlMediaDevice::IsMidiFile(tune.readAll()));
+  const QByteArray tuneBytes = tune.readAll();
+  QVERIFY(SdlMediaDevice::IsMidiFile(tuneBytes));
+  QVERIFY(!SdlMediaDevice::IsMidiFile(tuneBytes.left(3000)));
 }
 
 void SdlMediaTest::openErrors() {
@@ -186,6 +201,8 @@ void SdlMediaTest::openErrors() {
     QCOMPARE(device.Open("WaveAudio", dir.filePath("fake.wav"), wait, id), kMciErrNotWaveFile);
     QCOMPARE(device.Open("WaveAudio", dir.path(), wait, id), kMciErrFileNotFound);
     QCOMPARE(device.Open("Sequencer", text, wait, id), kMciErrNotMidiFile);
+    Write(dir.filePath("garbage.mid"), Smf(QByteArray::fromHex("0040408000ff2f00")));
+    QCOMPARE(device.Open("Sequencer", dir.filePath("garbage.mid"), wait, id), kMciErrNotMidiFile);
     QCOMPARE(device.Open("CDAudio", DataFile("pop.wav"), wait, id), kMciErrUnknownDeviceType);
 
     QCOMPARE(device.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciNoError);
@@ -402,6 +419,55 @@ void SdlMediaTest::musicResumesWhereItStoppedAfterRelease() {
   // From the start it would have both hits.
   QCOMPARE(CountHits(left, peak), 1);
   music.Close();
+}
+
+void SdlMediaTest::musicLevelsAndFadeAtStop() {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.raw");
+  AudioDriver driver("disk", out);
+  qputenv("SDL_DISKAUDIODELAY", "0"); // rendered as fast as it can be
+  const auto rendered = [&] { return QFileInfo(out).size() / 4; };
+  SdlMediaDevice device;
+  TMediaPlayer music(device, TMPDeviceTypes::dtSequencer), pop(device, TMPDeviceTypes::dtWaveAudio);
+  music.FileName = DataFile("bgmusic.mid");
+  pop.FileName = DataFile("pop.wav");
+  music.Open();
+  int notified = 0;
+  music.OnNotify = [&](QObject *) { ++notified; };
+  music.SetNotify(true);
+  music.Play();
+  QTRY_COMPARE_WITH_TIMEOUT(notified, 1, 60000);
+  const qint64 musicEnd = rendered();
+  pop.Open();
+  pop.SetWait(true);
+  pop.Play();
+
+  // Stopped in the middle of the piece, it fades out within milliseconds.
+  music.Seek(0);
+  const qint64 from = rendered();
+  music.Play();
+  QTRY_VERIFY_WITH_TIMEOUT(rendered() > from + 3 * 44100, 30000);
+  music.Stop();
+  QTest::qWait(200);
+  qunsetenv("SDL_DISKAUDIODELAY");
+  const std::vector<int> left = LeftChannel(out);
+  // The piece from its first sound to its last.
+  auto loud = [](int v) { return std::abs(v) > 32; };
+  const auto first = std::find_if(left.begin(), left.begin() + musicEnd, loud);
+  const auto last = std::find_if(std::make_reverse_iterator(left.begin() + musicEnd),
+                                 std::make_reverse_iterator(first), loud)
+                        .base();
+  const double power = std::inner_product(first, last, first, 0.0) / double(last - first);
+  const double rmsDb = 10 * std::log10(power / (32768.0 * 32768.0));
+  QVERIFY2(rmsDb > -27 && rmsDb < -21, qPrintable(QString::number(rmsDb)));
+  // The mixer adds a pop to the music: the loudest of each must not clip.
+  QVERIFY(Peak({first, last}) + Peak({left.begin() + musicEnd, left.begin() + from}) < 32767);
+
+  // The last millisecond before the silence against the 20 before it.
+  auto end = std::find_if(left.rbegin(), left.rend(), [](int v) { return std::abs(v) > 2; }).base();
+  const int ms = 44100 / 1000, before = Peak({end - 21 * ms, end - ms}),
+            close = Peak({end - ms, end});
+  QVERIFY2(before > 300 && close < before / 3, qPrintable(QString("%1 %2").arg(before).arg(close)));
 }
 
 void SdlMediaTest::noAudioOutput() {

@@ -1,0 +1,282 @@
+// Press to the first sample of its pop, with Sound FX on, as the audio the
+// game writes shows it. Through PulseAudio where a server can be had (a
+// private one with a null sink is started when `pulseaudio` is installed and
+// none is set), recorded with parec; otherwise SDL's disk driver writing into
+// a pipe, which shows when a sample is mixed rather than when it is heard.
+#include "app/Application.h"
+#include "app/BoardArea.h"
+#include "app/Dialogs.h"
+#include "app/DrawBoard.h"
+#include "app/Main.h"
+#include "media/SdlMediaDevice.h"
+#include "rules/Deal.h"
+#include "rules/Random.h"
+#include "rules/Rules.h"
+#include "scores/HighScoreTables.h"
+#include "ui_Main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace zanthorix;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+bool FindGroup(const Board &board, int &column, int &row) {
+  for (row = 1; row <= BoardSize; ++row)
+    for (column = 1; column <= BoardSize; ++column) {
+      const int kind = board(column, row).Kind;
+      if (kind == 0) continue;
+      if ((column < BoardSize && board(column + 1, row).Kind == kind) ||
+          (row < BoardSize && board(column, row + 1).Kind == kind))
+        return true;
+    }
+  return false;
+}
+
+class NoBoxes final : public Dialogs {
+public:
+  MsgResult MessageBox(const QString &, const QString &, MsgButtons buttons, MsgIcon) override {
+    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Yes;
+  }
+  QString InputBox(const QString &, const QString &, const QString &initial) override {
+    return initial;
+  }
+};
+
+pid_t Spawn(const std::vector<std::string> &command, int out = -1) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (out >= 0) dup2(out, 1);
+    if (!freopen("/dev/null", "w", stderr)) _exit(126);
+    std::vector<char *> argv;
+    for (const std::string &arg : command)
+      argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Reads mono 16-bit samples as they come and notes when each sound begins:
+// a sample over -30 dBFS after 20 ms under it.
+class OnsetReader {
+public:
+  void Run(const std::function<int()> &open) {
+    thread_ = std::thread([this, open] {
+      std::vector<std::int16_t> buffer(256);
+      int quiet = kRate;
+      while (!stop_) {
+        const int fd = open();
+        if (fd < 0) return;
+        for (;;) {
+          const ssize_t got = read(fd, buffer.data(), buffer.size() * 2);
+          if (got <= 0) break;
+          const auto now = Clock::now();
+          const size_t n = size_t(got) / 2;
+          for (size_t i = 0; i < n; ++i) {
+            if (std::abs(int(buffer[i])) > 1000 && quiet >= kRate / 50) {
+              // The sample came in n - i samples before the end of this read.
+              const auto at =
+                  now - std::chrono::microseconds(std::int64_t(n - i) * 1000000 / kRate);
+              std::lock_guard lock(mutex_);
+              onsets_.push_back(at);
+            }
+            quiet = std::abs(int(buffer[i])) > 1000 ? 0 : quiet + 1;
+          }
+        }
+        close(fd);
+      }
+    });
+  }
+  // The first onset after the time, within a second.
+  bool After(Clock::time_point from, double &ms) {
+    const auto deadline = Clock::now() + std::chrono::seconds(1);
+    while (Clock::now() < deadline) {
+      {
+        std::lock_guard lock(mutex_);
+        for (auto at : onsets_)
+          if (at >= from) {
+            ms = std::chrono::duration<double, std::milli>(at - from).count();
+            return true;
+          }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+  void Stop() {
+    stop_ = true;
+    thread_.detach();
+  }
+
+private:
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<Clock::time_point> onsets_;
+};
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size()))) - 1)];
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const QString data = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+  const int presses = argc > 2 ? std::max(10, std::atoi(argv[2])) : 60;
+  QTemporaryDir folder;
+  // With the music there, as in the game, which takes the output at start.
+  for (const char *name : {"pop.wav", "pop2.wav", "bgmusic.mid"})
+    QFile::copy(data + QLatin1Char('/') + QLatin1String(name), folder.filePath(name));
+
+  // The output: a PulseAudio null sink, our own if none is given.
+  pid_t daemon = 0;
+  std::string via = "PulseAudio null sink, parec";
+  if (qEnvironmentVariableIsEmpty("PULSE_SERVER") && qgetenv("SDL_AUDIODRIVER") != "disk" &&
+      system("command -v pulseaudio >/dev/null 2>&1") == 0) {
+    const QString runtime = folder.filePath("pulse");
+    QDir().mkpath(runtime);
+    QFile config(runtime + QStringLiteral("/default.pa"));
+    if (config.open(QIODevice::WriteOnly))
+      config.write("load-module module-native-protocol-unix socket=" + QFile::encodeName(runtime) +
+                   "/native auth-anonymous=1\n"
+                   "load-module module-null-sink sink_name=bench rate=44100\n"
+                   "set-default-sink bench\n");
+    config.close();
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("HOME", QFile::encodeName(runtime));
+    daemon = Spawn({"pulseaudio", "--system=false", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                    "-F", (runtime + QStringLiteral("/default.pa")).toStdString()});
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(runtime) + "/native");
+    for (int i = 0; i < 100 && !QFile::exists(runtime + QStringLiteral("/native")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  OnsetReader reader;
+  pid_t recorder = 0;
+  const bool pulse =
+      !qEnvironmentVariableIsEmpty("PULSE_SERVER") && system("pactl info >/dev/null 2>&1") == 0;
+  if (pulse) {
+    qputenv("SDL_AUDIODRIVER", "pulseaudio");
+    int fds[2];
+    if (pipe(fds) != 0) return 1;
+    recorder = Spawn({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=1",
+                      "--latency-msec=1", "-d", "@DEFAULT_MONITOR@"},
+                     fds[1]);
+    close(fds[1]);
+    const int in = fds[0];
+    reader.Run([in, used = false]() mutable { return std::exchange(used, true) ? -1 : in; });
+  } else {
+    via = "SDL disk driver, mixed";
+    const QString fifo = folder.filePath("out.raw");
+    mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(fifo));
+    const QByteArray path = QFile::encodeName(fifo);
+    // The driver opens the file anew whenever the output is taken back.
+    reader.Run([path] { return open(path.constData(), O_RDONLY); });
+  }
+  // Let the recorder settle.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  TApplication app(argc, argv);
+  app.Title = QStringLiteral("Zanthorix");
+  NoBoxes dialogs;
+  app.SetDialogs(&dialogs);
+  StdRandom rng(1);
+  HighScoreTables tables;
+  SdlMediaDevice media;
+  Services services;
+  services.rng = &rng;
+  services.dialogs = &dialogs;
+  services.programFolder = folder.path() + QLatin1Char('/');
+  services.highScores = &tables;
+  services.media = &media;
+  TfrmZanthorix window(services);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  window.ui()->mnuOptionsSoundFX->trigger();
+  QWindow *handle = window.windowHandle();
+  BoardArea *area = window.ui()->boardArea;
+
+  // A player's pace: a press every half second or so, and every tenth after
+  // a pause of five seconds.
+  std::vector<double> playing, paused;
+  int missed = 0;
+  StdRandom deal(2);
+  for (int i = 0; i < presses; ++i) {
+    const bool pause = i % 10 == 0;
+    QTest::qWait(pause ? 5000 : 300 + 50 * (i % 7));
+    DealBoard(window.board, window.BallKinds, deal);
+    int column, row;
+    if (!FindGroup(window.board, column, row)) continue;
+    window.DrawBoard();
+    const QPoint at = area->mapTo(&window, SquareRect(column, row).center());
+    const auto start = Clock::now();
+    QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+    double ms = 0;
+    if (reader.After(start, ms))
+      (pause ? paused : playing).push_back(ms);
+    else
+      ++missed;
+  }
+  // Then the player waits: once the output is let go nothing may run.
+  if (recorder) kill(recorder, SIGTERM), waitpid(recorder, nullptr, 0), recorder = 0;
+  QTest::qWait(3000);
+  rusage before{}, after{};
+  // The main thread sleeps: QTest::qWait itself would wake it every 10 ms.
+  getrusage(RUSAGE_SELF, &before);
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  getrusage(RUSAGE_SELF, &after);
+  const auto cpuMs = [](const rusage &u) {
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+  };
+  window.close();
+
+  std::vector<double> all = playing;
+  all.insert(all.end(), paused.begin(), paused.end());
+  const std::string label = "press to first sample (" + via + ")";
+  std::printf("| %-52s | %9.1f | %9.1f | %9.1f | %-6s | %-13s |\n", (label.substr(0, 52)).c_str(),
+              Percentile(all, 0.5), Percentile(all, 0.0001), Percentile(all, 1.0), "ms", "");
+  std::printf("| %-52s | %9.1f | %9s | %9s | %-6s | %-13s |\n",
+              "press to first sample, 95th percentile", Percentile(all, 0.95), "", "", "ms", "");
+  std::printf("| %-52s | %9.1f | %9.1f | %9.1f | %-6s | %-13s |\n",
+              "press to first sample, after a 5 s pause", Percentile(paused, 0.5),
+              Percentile(paused, 0.0001), Percentile(paused, 1.0), "ms", "");
+  std::printf("| %-52s | %9.1f | %9s | %9s | %-6s | %-13s |\n",
+              "CPU in 5 s of waiting after the last pop", cpuMs(after) - cpuMs(before), "", "",
+              "ms", "");
+  if (missed) std::printf("| (%d presses gave no sound that was seen) |\n", missed);
+  std::fflush(stdout);
+
+  reader.Stop();
+  if (recorder) kill(recorder, SIGTERM), waitpid(recorder, nullptr, 0);
+  if (daemon) kill(daemon, SIGTERM), waitpid(daemon, nullptr, 0);
+  _exit(0); // the reader may still be blocked in a read
+}
