@@ -4,7 +4,7 @@
 #include "player/HelpViewer.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
 
@@ -46,6 +46,10 @@ int main(int argc, char **argv) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("%.1f ms, %.1f MiB peak\n", ms, double(usage.ru_maxrss) / 1024.0);
+  QFile bytes(file.filePath());
+  const bool plain = bytes.open(QIODevice::ReadOnly) &&
+                     ParseHelpDocument(QString::fromUtf8(bytes.readAll())).plain;
+  std::printf("%.1f ms, %.1f MiB peak%s\n", ms, double(usage.ru_maxrss) / 1024.0,
+              plain ? ", shown as bare text" : "");
   return 0;
 }

@@ -474,8 +474,13 @@ HelpBrowser::HelpBrowser(QString imageFolder) : imageFolder_(std::move(imageFold
 void HelpBrowser::ResetBudget() { pixelsLeft_ = 16 * 1024 * 1024; }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl &name) {
-  // Never a null value: the document would then look for the resource itself.
-  return type == QTextDocument::ImageResource ? LoadImage(name) : QImage();
+  // Never a null picture: the text layout would then load the file itself.
+  QImage image = type == QTextDocument::ImageResource ? LoadImage(name) : QImage();
+  if (image.isNull()) {
+    image = QImage(1, 1, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+  }
+  return image;
 }
 
 QImage HelpBrowser::LoadImage(const QUrl &name) {
