@@ -172,7 +172,7 @@ private:
     }
     shown_ += piece;
     plain_ += c == u'<' ? QStringView(u"&lt;") : c == u'>' ? QStringView(u"&gt;") : piece;
-    textSinceBreak_ = true;
+    ++textSinceBreak_;
     if (headingLevel_) headingText_ += piece;
   }
 
@@ -259,8 +259,13 @@ private:
   void Break() {
     word_ = 0;
     objects_ = 0;
-    if (textSinceBreak_) plain_ += QStringLiteral("<p>");
-    textSinceBreak_ = false;
+    // Short pieces share a paragraph: a paragraph costs as much as 80 characters.
+    if (textSinceBreak_ >= 80) {
+      plain_ += QStringLiteral("<p>");
+      textSinceBreak_ = 0;
+    } else if (textSinceBreak_ > 0) {
+      plain_ += u' ';
+    }
   }
 
   void StartTag(const QString &name) {
@@ -353,7 +358,7 @@ private:
   qint64 cssRules_ = 0;
   int objects_ = 0; // pictures in the current paragraph
   int word_ = 0;    // characters since the last space
-  bool textSinceBreak_ = false;
+  qint64 textSinceBreak_ = 0;
   bool overBudget_ = false;
   bool titleSeen_ = false;
   int headingLevel_ = 0;

@@ -360,14 +360,15 @@ void HelpTest::onlyJumpsWithinTheDocumentAreFollowed() {
 void HelpTest::hostileDocumentsOpenAsBareText() {
   const QByteArray deep = "<h1><a name=\"top\">Top</a></h1>" +
                           QByteArray("<table><tr><td><ul><li>").repeated(50000) +
-                          QByteArray("<p>.").repeated(200) + "<h2 id=\"deep\">Deep</h2>down here";
+                          QByteArray("<p>A line of text to scroll past.").repeated(200) +
+                          "<h2 id=\"deep\">Deep</h2>down here";
   for (const QByteArray &html : {QByteArray("<h1>x").repeated(160000), deep}) {
     RealViewer r;
     WriteFile(r.InProgramFolder(), html);
     QVERIFY(r.Find());
     QVERIFY(ParseHelpDocument(QString::fromLatin1(html)).plain);
     HelpWindow *w = r.viewer.Window();
-    QVERIFY(w->browser()->toPlainText().endsWith(html == deep ? "down here" : "x\nx"));
+    QVERIFY(w->browser()->toPlainText().endsWith(html == deep ? "down here" : "x x"));
     QVERIFY(w->browser()->document()->rootFrame()->childFrames().isEmpty()); // no tables
     if (html == deep) { // the contents still lead to their anchors
       QCOMPARE(Items(w->contentsList()), (QStringList{"Top", "Deep"}));
