@@ -2,9 +2,11 @@
 // a contents list and an index, and closes it again when the game closes.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTextBrowser>
 #include <QWidget>
 
 #include <cstdint>
@@ -14,7 +16,6 @@
 class QLineEdit;
 class QListWidget;
 class QTabWidget;
-class QTextBrowser;
 
 namespace zanthorix {
 
@@ -35,7 +36,9 @@ public:
 
 // A help document as the viewer reads it: HTML whose headings with an anchor
 // make the contents, and whose <meta name="index" content="Term#anchor">
-// lines make the index.
+// lines make the index. It is read in one pass; a document whose layout
+// would cost too much (deep nesting, huge lists or tables) is shown as its
+// text and anchors without the rest of its structure.
 struct HelpTopic {
   QString title;
   QString anchor;
@@ -49,7 +52,8 @@ struct HelpIndexEntry {
 
 struct HelpDocument {
   QString title;
-  QString html;
+  QString html;       // what is shown
+  bool plain = false; // shown without its structure
   std::vector<HelpTopic> contents;
   std::vector<HelpIndexEntry> index; // sorted by term, ignoring case
   QStringList anchors;               // every anchor the document defines
@@ -77,6 +81,8 @@ public:
 
   // Larger files are refused rather than shown.
   static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+  // Pictures come only from regular files in the program folder, up to this size.
+  static constexpr qint64 MaxImageFileSize = 1024 * 1024;
 
 private:
   bool Open(QWidget *owner, const QString &fileName);
@@ -87,10 +93,25 @@ private:
   std::unique_ptr<HelpWindow> window_;
 };
 
+// The text pane: takes nothing from outside the document but pictures that
+// are regular files in the program folder, within a budget of pixels.
+class HelpBrowser : public QTextBrowser {
+public:
+  explicit HelpBrowser(QString imageFolder);
+  void ResetBudget();
+  QVariant loadResource(int type, const QUrl &name) override;
+
+private:
+  QImage LoadImage(const QUrl &name);
+
+  QString imageFolder_;
+  qint64 pixelsLeft_ = 0;
+};
+
 class HelpWindow : public QWidget {
   Q_OBJECT
 public:
-  HelpWindow();
+  explicit HelpWindow(const QString &imageFolder = QString());
 
   void Show(const HelpDocument &document, const QString &path);
   QString Path() const { return path_; }
@@ -99,7 +120,7 @@ public:
   QListWidget *contentsList() const { return contents_; }
   QListWidget *indexList() const { return index_; }
   QLineEdit *indexFilter() const { return filter_; }
-  QTextBrowser *browser() const { return browser_; }
+  HelpBrowser *browser() const { return browser_; }
 
   // Scrolls the text to an anchor of the document.
   void GoTo(const QString &anchor);
@@ -111,7 +132,7 @@ private:
   QListWidget *contents_;
   QListWidget *index_;
   QLineEdit *filter_;
-  QTextBrowser *browser_;
+  HelpBrowser *browser_;
   QString path_;
 };
 

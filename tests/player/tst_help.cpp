@@ -11,6 +11,9 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTextFrame>
+
+#include <sys/stat.h>
 
 using namespace zanthorix;
 
@@ -94,6 +97,8 @@ private slots:
   void documentParsing();
   void shippedDocumentHoldsTogether();
   void onlyJumpsWithinTheDocumentAreFollowed();
+  void hostileDocumentsOpenAsBareText();
+  void picturesComeOnlyFromRegularFilesInTheGameFolder();
 };
 
 void HelpTest::indexAndCloseSendTheirCommands() {
@@ -217,11 +222,20 @@ void HelpTest::unreadableOrOversizedFileIsRefused() {
   QVERIFY(r.dialogs.boxes[1].text.contains(QStringLiteral("too large")));
   QCOMPARE(r.viewer.Window(), nullptr);
 
+  // A FIFO is refused without waiting for a writer.
+  QVERIFY(QFile::remove(r.InProgramFolder()));
+  QCOMPARE(mkfifo(QFile::encodeName(r.InProgramFolder()).constData(), 0600), 0);
+  QVERIFY(!r.Find());
+  QCOMPARE(r.dialogs.boxes.back().text,
+           QStringLiteral("Cannot read the help file %1.").arg(r.InProgramFolder()));
+  QCOMPARE(r.viewer.Window(), nullptr);
+  QVERIFY(QFile::remove(r.InProgramFolder()));
+
   // Right at the limit it is still shown.
   WriteFile(r.InProgramFolder(),
             SmallHelp + QByteArray(QtHelpViewer::MaxFileSize - SmallHelp.size(), ' '));
   QVERIFY(r.Find());
-  QCOMPARE(int(r.dialogs.boxes.size()), 2);
+  QCOMPARE(int(r.dialogs.boxes.size()), 3);
 }
 
 void HelpTest::playerClosedViewerOpensAgain() {
@@ -340,6 +354,52 @@ void HelpTest::onlyJumpsWithinTheDocumentAreFollowed() {
   emit browser->anchorClicked(QUrl::fromLocalFile(QStringLiteral("/etc/hostname")));
   QCOMPARE(browser->toHtml(), before);
   QVERIFY(browser->source().isEmpty());
+}
+
+// Each of these took the viewer minutes, or for ever, to lay out.
+void HelpTest::hostileDocumentsOpenAsBareText() {
+  const QByteArray deep = "<h1><a name=\"top\">Top</a></h1>" +
+                          QByteArray("<table><tr><td><ul><li>").repeated(50000) +
+                          QByteArray("<p>A line of text to scroll past.").repeated(200) +
+                          "<h2 id=\"deep\">Deep</h2>down here";
+  for (const QByteArray &html : {QByteArray("<h1>x").repeated(160000), deep}) {
+    RealViewer r;
+    WriteFile(r.InProgramFolder(), html);
+    QVERIFY(r.Find());
+    QVERIFY(ParseHelpDocument(QString::fromLatin1(html)).plain);
+    HelpWindow *w = r.viewer.Window();
+    QVERIFY(w->browser()->toPlainText().endsWith(html == deep ? "down here" : "x x"));
+    QVERIFY(w->browser()->document()->rootFrame()->childFrames().isEmpty()); // no tables
+    if (html == deep) { // the contents still lead to their anchors
+      QCOMPARE(Items(w->contentsList()), (QStringList{"Top", "Deep"}));
+      w->GoTo(QStringLiteral("deep"));
+      QVERIFY(w->browser()->verticalScrollBar()->value() > 0);
+    }
+  }
+}
+
+void HelpTest::picturesComeOnlyFromRegularFilesInTheGameFolder() {
+  RealViewer r;
+  QImage picture(3, 2, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QVERIFY(picture.save(r.programFolder.filePath(QStringLiteral("ok.png"))));
+  QVERIFY(picture.save(r.workingFolder.filePath(QStringLiteral("outside.png"))));
+  for (const QTemporaryDir *folder : {&r.programFolder, &r.workingFolder})
+    QCOMPARE(mkfifo(QFile::encodeName(folder->filePath(QStringLiteral("fifo.png"))), 0600), 0);
+  const QStringList refused{"/dev/zero", "file:///dev/zero", "fifo.png",
+                            "../" + QDir(r.workingFolder.path()).dirName() + "/outside.png"};
+  QByteArray html = SmallHelp + "<img src=\"ok.png\">";
+  for (const QString &src : refused)
+    html += "<img src=\"" + src.toUtf8() + "\">";
+  WriteFile(r.InProgramFolder(), html);
+  QVERIFY(r.Find());
+  QTextDocument *document = r.viewer.Window()->browser()->document();
+  const auto image = [&](const QString &src) {
+    return document->resource(QTextDocument::ImageResource, QUrl(src)).value<QImage>();
+  };
+  QCOMPARE(image(QStringLiteral("ok.png")).size(), QSize(3, 2));
+  for (const QString &src : refused)
+    QVERIFY2(image(src).size() != picture.size(), qPrintable(src));
 }
 
 ZANTHORIX_GUI_TEST_MAIN(HelpTest)
