@@ -37,12 +37,12 @@ QRect SquareRect(int column, int row) {
 QRect OutlineRect(int column, int row) { return SquareRect(column, row).adjusted(-2, -2, 2, 2); }
 
 void LargeBallSheets::Load() {
-  sheets_[0] = QImage(QStringLiteral(":/Balls@2x")).convertToFormat(QImage::Format_RGB32);
-  sheets_[1] = QImage(QStringLiteral(":/Balls@3x")).convertToFormat(QImage::Format_RGB32);
+  loaded_ = true;
   ratio_ = 0;
 }
 
 void LargeBallSheets::Release() {
+  loaded_ = false;
   sheets_ = {};
   sprites_ = {};
   ratio_ = 0;
@@ -57,6 +57,11 @@ const QImage &LargeBallSheets::Sprite(const QImage &sheet, const SpriteOrigins &
   QImage &sprite = sprites_[kind];
   if (sprite.isNull()) {
     int scale = std::clamp(int(std::ceil(ratio - 1e-6)), 1, 3);
+    // Decoded on first need: a screen at scale 1 never pays for the large sheets.
+    if (scale > 1 && loaded_ && sheets_[scale - 2].isNull())
+      sheets_[scale - 2] =
+          QImage(scale == 2 ? QStringLiteral(":/Balls@2x") : QStringLiteral(":/Balls@3x"))
+              .convertToFormat(QImage::Format_RGB32);
     if (scale > 1 && sheets_[scale - 2].isNull()) scale = 1;
     const QImage &from = scale == 1 ? sheet : sheets_[scale - 2];
     sprite = from.copy(QRect(origins[kind] * scale, QSize(SquareSide, SquareSide) * scale));

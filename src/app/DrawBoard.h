@@ -27,7 +27,7 @@ QRect OutlineRect(int column, int row); // the 24 by 24 highlight outline
 // the ratio last painted at, so every ball of a kind looks the same.
 class LargeBallSheets {
 public:
-  void Load(); // from the resources "Balls@2x" and "Balls@3x"
+  void Load(); // the resources "Balls@2x" and "Balls@3x", decoded when first needed
   void Release();
 
   // The sprite of kind, side by side device pixels, for ratio; taken from the
@@ -36,6 +36,7 @@ public:
                        int side);
 
 private:
+  bool loaded_ = false;
   std::array<QImage, 2> sheets_; // 2x and 3x
   qreal ratio_ = 0;
   std::array<QImage, MaxBallKinds + 1> sprites_;
