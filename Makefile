@@ -50,7 +50,7 @@ uninstall:
 FUZZ_SECONDS ?= 60
 FUZZ_SOURCES = tests/fuzz/fuzz_highscorefile.cpp src/scores/HighScoreFile.cpp \
 	src/scores/HighScoreTables.cpp src/scores/Windows1252.cpp
-fuzz-out/fuzz_highscorefile: $(FUZZ_SOURCES) $(wildcard src/scores/*.h)
+fuzz-out/fuzz_highscorefile: $(FUZZ_SOURCES) $(wildcard src/scores/*.h src/files/*.h)
 	mkdir -p fuzz-out/corpus
 	clang++ -std=c++20 -g -O1 -Wall -Wextra -Werror -Isrc \
 		-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \

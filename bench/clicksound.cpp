@@ -3,6 +3,7 @@
 // private one with a null sink is started when `pulseaudio` is installed and
 // none is set), recorded with parec; otherwise SDL's disk driver writing into
 // a pipe, which shows when a sample is mixed rather than when it is heard.
+#include "BenchPlay.h"
 #include "app/Application.h"
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
@@ -37,33 +38,12 @@
 #include <vector>
 
 using namespace zanthorix;
+using bench::FindGroup;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int kRate = 44100;
-
-bool FindGroup(const Board &board, int &column, int &row) {
-  for (row = 1; row <= BoardSize; ++row)
-    for (column = 1; column <= BoardSize; ++column) {
-      const int kind = board(column, row).Kind;
-      if (kind == 0) continue;
-      if ((column < BoardSize && board(column + 1, row).Kind == kind) ||
-          (row < BoardSize && board(column, row + 1).Kind == kind))
-        return true;
-    }
-  return false;
-}
-
-class NoBoxes final : public Dialogs {
-public:
-  MsgResult MessageBox(const QString &, const QString &, MsgButtons buttons, MsgIcon) override {
-    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Yes;
-  }
-  QString InputBox(const QString &, const QString &, const QString &initial) override {
-    return initial;
-  }
-};
 
 pid_t Spawn(const std::vector<std::string> &command, int out = -1) {
   const pid_t pid = fork();
@@ -206,18 +186,9 @@ int main(int argc, char **argv) {
 
   TApplication app(argc, argv);
   app.Title = QStringLiteral("Zanthorix");
-  NoBoxes dialogs;
-  app.SetDialogs(&dialogs);
-  StdRandom rng(1);
-  HighScoreTables tables;
-  SdlMediaDevice media;
-  Services services;
-  services.rng = &rng;
-  services.dialogs = &dialogs;
-  services.programFolder = folder.path() + QLatin1Char('/');
-  services.highScores = &tables;
-  services.media = &media;
-  TfrmZanthorix window(services);
+  bench::BenchServices game(folder.path());
+  app.SetDialogs(&game.dialogs);
+  TfrmZanthorix window(game.services);
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   window.ui()->mnuOptionsSoundFX->trigger();

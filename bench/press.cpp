@@ -1,6 +1,7 @@
 // Press to painted window, in process: a press that highlights a group and a
 // press that removes it, sent through the window as the player's are, with
 // Sound FX off.
+#include "BenchPlay.h"
 #include "app/Application.h"
 #include "app/BoardArea.h"
 #include "app/Dialogs.h"
@@ -22,6 +23,7 @@
 #include <vector>
 
 using namespace zanthorix;
+using bench::FindGroup;
 
 namespace {
 
@@ -35,49 +37,16 @@ Stats Summarise(std::vector<double> v) {
   return {v[n / 2], v[std::min(n - 1, (n * 99 + 99) / 100 - 1)], v.front(), v.back()};
 }
 
-// The first ball with a like neighbour to its right or below.
-bool FindGroup(const Board &board, int &column, int &row) {
-  for (row = 1; row <= BoardSize; ++row)
-    for (column = 1; column <= BoardSize; ++column) {
-      const int kind = board(column, row).Kind;
-      if (kind == 0) continue;
-      if ((column < BoardSize && board(column + 1, row).Kind == kind) ||
-          (row < BoardSize && board(column, row + 1).Kind == kind))
-        return true;
-    }
-  return false;
-}
-
-// Boxes would wait for a player; here nothing may wait.
-class NoBoxes final : public Dialogs {
-public:
-  MsgResult MessageBox(const QString &, const QString &, MsgButtons buttons, MsgIcon) override {
-    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Yes;
-  }
-  QString InputBox(const QString &, const QString &, const QString &initial) override {
-    return initial;
-  }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
   TApplication app(argc, argv);
   app.Title = QStringLiteral("Zanthorix");
   QTemporaryDir folder;
-  NoBoxes dialogs;
-  app.SetDialogs(&dialogs);
-  StdRandom rng(1);
-  HighScoreTables tables;
-  SdlMediaDevice media;
-  Services services;
-  services.rng = &rng;
-  services.dialogs = &dialogs;
-  services.programFolder = folder.path() + QLatin1Char('/');
-  services.highScores = &tables;
-  services.media = &media;
+  bench::BenchServices game(folder.path());
+  app.SetDialogs(&game.dialogs);
 
-  TfrmZanthorix window(services);
+  TfrmZanthorix window(game.services);
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   QWindow *handle = window.windowHandle();

@@ -1,6 +1,7 @@
 #include "player/HelpViewer.h"
 
 #include "app/Dialogs.h"
+#include "files/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -371,26 +372,21 @@ enum class ReadResult { Ok, Unreadable, TooLarge };
 // Reads a regular file of at most limit bytes. Anything else (a FIFO, a
 // device, a folder) is refused without being opened, and the open never waits.
 ReadResult ReadRegularFile(const QString &path, qint64 limit, QByteArray &bytes) {
-  const QByteArray native = QFile::encodeName(path);
-  struct stat info {};
-  if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-    return ReadResult::Unreadable;
-  const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  int error = 0;
+  const int fd = OpenRegular(QFile::encodeName(path).toStdString(), O_RDONLY, error);
   if (fd < 0) return ReadResult::Unreadable;
   const auto result = [&] {
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadResult::Unreadable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return ReadResult::Unreadable;
     if (info.st_size > limit) return ReadResult::TooLarge;
+    // One byte more than allowed tells a file that grew meanwhile.
     bytes.resize(limit + 1);
-    qint64 got = 0;
-    while (got <= limit) {
-      const ssize_t r = ::read(fd, bytes.data() + got, size_t(limit + 1 - got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) return ReadResult::Unreadable;
-      if (r == 0) break;
-      got += r;
-    }
-    bytes.resize(got);
-    return got > limit ? ReadResult::TooLarge : ReadResult::Ok;
+    const std::size_t got = Whole(std::size_t(limit + 1), error, [&](std::size_t at) {
+      return ::read(fd, bytes.data() + at, std::size_t(limit + 1) - at);
+    });
+    if (error != 0) return ReadResult::Unreadable;
+    bytes.resize(qsizetype(got));
+    return qint64(got) > limit ? ReadResult::TooLarge : ReadResult::Ok;
   }();
   ::close(fd);
   return result;

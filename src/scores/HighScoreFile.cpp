@@ -1,5 +1,7 @@
 #include "scores/HighScoreFile.h"
 
+#include "files/RegularFile.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -34,24 +36,6 @@ std::string InOutErrorText(int error) {
 }
 
 namespace {
-
-// Repeats a read or write until size bytes have passed, the file ends or
-// the system reports an error; a call interrupted by a signal is repeated.
-template <typename Call> std::size_t Whole(std::size_t size, int &error, Call call) {
-  std::size_t done = 0;
-  error = 0;
-  while (done < size) {
-    const ssize_t n = call(done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
-}
 
 class PosixInput : public ScoreFileSystem::Input {
 public:
@@ -98,25 +82,6 @@ private:
   bool inPlace_;
   std::size_t written_ = 0;
 };
-
-// Opens path without ever waiting (a FIFO would wait for its other end) and
-// keeps it only when it is a regular file; -1 with error set otherwise.
-int OpenRegular(const std::string &path, int flags, int &error) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    error = EISDIR;
-    return -1;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  error = 0;
-  return fd;
-}
 
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
