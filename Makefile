@@ -48,7 +48,7 @@ uninstall:
 # Runs the high-score file reader on generated input for FUZZ_SECONDS; new
 # inputs go to fuzz-out/, the seeds stay as committed.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES = tests/fuzz/fuzz_highscorefile.cpp src/scores/HighScoreFile.cpp \
+FUZZ_SOURCES = tests/fuzz/fuzz_highscorefile.cpp src/scores/HighScoreFile.cpp src/scores/HighScoreFilePosix.cpp \
 	src/scores/HighScoreTables.cpp src/scores/Windows1252.cpp
 fuzz-out/fuzz_highscorefile: $(FUZZ_SOURCES) $(wildcard src/scores/*.h src/files/*.h)
 	mkdir -p fuzz-out/corpus

@@ -2,47 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QSocketNotifier>
-
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace zanthorix {
-
-namespace {
-
-int wakeFds[2] = {-1, -1};
-constexpr int Signals[] = {SIGTERM, SIGHUP, SIGINT};
-
-// Only async-signal-safe calls here: hand the signal to the event loop.
-extern "C" void OnSignal(int signal) {
-  const int saved = errno;
-  const char byte = static_cast<char>(signal);
-  [[maybe_unused]] const ssize_t n = ::write(wakeFds[1], &byte, 1);
-  errno = saved;
-}
-
-} // namespace
-
-SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
-    : QObject(parent), onEnd_(std::move(onEnd)) {
-  if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
-    char bytes[16];
-    while (::read(wakeFds[0], bytes, sizeof bytes) > 0) {
-    }
-    if (onEnd_) onEnd_();
-  });
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (const int signal : Signals)
-    ::sigaction(signal, &action, nullptr);
-}
 
 void CloseOpenBoxes() {
   for (int popups = 0; popups < 16 && QApplication::activePopupWidget(); ++popups)
@@ -50,16 +11,6 @@ void CloseOpenBoxes() {
   for (QWidget *window : QApplication::topLevelWidgets()) {
     if (auto *box = qobject_cast<QDialog *>(window); box && box->isVisible()) box->reject();
   }
-}
-
-SessionEnd::~SessionEnd() {
-  if (!notifier_) return;
-  for (const int signal : Signals)
-    ::signal(signal, SIG_DFL);
-  delete notifier_;
-  ::close(wakeFds[0]);
-  ::close(wakeFds[1]);
-  wakeFds[0] = wakeFds[1] = -1;
 }
 
 } // namespace zanthorix

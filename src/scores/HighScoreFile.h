@@ -72,9 +72,10 @@ public:
   virtual void Remove(const std::string &path) = 0;
 };
 
-// The real files. The player's folder is $XDG_DATA_HOME/Mirrowdale/Zanthorix/
-// (~/.local/share when unset).
-class PosixScoreFileSystem : public ScoreFileSystem {
+// The real files, one implementation per system. The player's folder is
+// $XDG_DATA_HOME/Mirrowdale/Zanthorix/ (~/.local/share when unset) on POSIX
+// systems, %LOCALAPPDATA%\Mirrowdale\Zanthorix\ on Windows.
+class SystemScoreFileSystem : public ScoreFileSystem {
 public:
   std::unique_ptr<Input> OpenRead(const std::string &path, int &error) override;
   Access Probe(const std::string &path) override;

@@ -17,7 +17,7 @@ namespace zanthorix {
 namespace {
 
 ScoreFileSystem &Files(const Services &services) {
-  static PosixScoreFileSystem real;
+  static SystemScoreFileSystem real;
   return services.scoreFiles ? *services.scoreFiles : real;
 }
 

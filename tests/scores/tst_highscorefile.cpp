@@ -16,7 +16,7 @@ using namespace zanthorix;
 namespace {
 
 // The real files, with failures switched on by the test.
-class FaultyFiles : public PosixScoreFileSystem {
+class FaultyFiles : public SystemScoreFileSystem {
 public:
   std::string game, user;  // the game folder, the player's own
   bool readOnly = false;   // the game folder's file may be read but not written
@@ -27,26 +27,26 @@ public:
   std::vector<std::string> created;
 
   std::unique_ptr<Input> OpenRead(const std::string &path, int &error) override {
-    auto real = PosixScoreFileSystem::OpenRead(path, error);
+    auto real = SystemScoreFileSystem::OpenRead(path, error);
     if (!real || readErrorAfter < 0) return real;
     return std::make_unique<FailingInput>(std::move(real), readErrorAfter, readError);
   }
   // Permission bits do not stop root: the game folder's are played here.
   Access Probe(const std::string &path) override {
-    const Access real = PosixScoreFileSystem::Probe(path);
+    const Access real = SystemScoreFileSystem::Probe(path);
     const bool inGame = path.rfind(game, 0) == 0;
     return readOnly && inGame && real == Access::ReadWrite ? Access::Refused : real;
   }
   std::string UserFolder() override { return user; }
   std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
                                        int &error) override {
-    auto real = PosixScoreFileSystem::CreateBeside(path, tempPath, error);
+    auto real = SystemScoreFileSystem::CreateBeside(path, tempPath, error);
     if (real) created.push_back(tempPath);
     if (!real || writeShortAfter < 0) return real;
     return std::make_unique<ShortOutput>(std::move(real), writeShortAfter);
   }
   int Rename(const std::string &from, const std::string &to) override {
-    return renameError ? renameError : PosixScoreFileSystem::Rename(from, to);
+    return renameError ? renameError : SystemScoreFileSystem::Rename(from, to);
   }
 
 private:

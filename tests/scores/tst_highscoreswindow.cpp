@@ -99,7 +99,7 @@ void HighScoresWindowTest::gameOverWithoutBonus() {
 // With a game folder closed to the player (root ignores permission bits),
 // the table saved is the player's own.
 void HighScoresWindowTest::gameOverWithBonusRanksTheTotal() {
-  struct : PosixScoreFileSystem {
+  struct : SystemScoreFileSystem {
     QTemporaryDir home;
     bool CanCreateIn(const std::string &) override { return false; }
     std::string UserFolder() override { return home.path().toStdString() + "/"; }
