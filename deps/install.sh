@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of deps/debian.txt that are missing.
+# Installs the Debian packages of a list (deps/debian.txt unless one is
+# named) that are missing.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/debian.txt")
+mapfile -t wanted < <(grep -vE '^\s*(#|$)' "${1:-$here/debian.txt}")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
