@@ -1,7 +1,7 @@
 #include "player/HelpViewer.h"
 
-#include "app/Dialogs.h"
 #include "files/RegularFile.h"
+#include "gui/Dialogs.h"
 
 #include <QDir>
 #include <QFile>

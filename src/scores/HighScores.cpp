@@ -1,8 +1,9 @@
 #include "scores/HighScores.h"
 
-#include "app/Application.h"
-#include "app/Dialogs.h"
+#include "gui/Dialogs.h"
 #include "gui/Frame.h"
+#include "gui/GameView.h"
+#include "gui/Guarded.h"
 #include "scores/HighScoreFile.h"
 #include "scores/Windows1252.h"
 #include "ui_HighScores.h"
@@ -16,7 +17,7 @@ namespace zanthorix {
 
 namespace {
 
-ScoreFileSystem &Files(const Services &services) {
+ScoreFileSystem &Files(const ScoreServices &services) {
   static PosixScoreFileSystem real;
   return services.scoreFiles ? *services.scoreFiles : real;
 }
@@ -59,7 +60,7 @@ QString Shown(const HighScoreEntry &entry) {
 
 } // namespace
 
-TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &main, QWidget *parent)
+TfrmHighScores::TfrmHighScores(const ScoreServices &services, const GameView &main, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui_(new Ui::TfrmHighScores), services_(services), main_(main), tables_(*services.highScores) {
@@ -108,9 +109,9 @@ void TfrmHighScores::showEvent(QShowEvent *event) {
 }
 
 void TfrmHighScores::FormShow() {
-  ui_->tabHighScores->setTabIndex(main_.BallKinds - 3);
+  ui_->tabHighScores->setTabIndex(main_.BallKindsInPlay() - 3);
   tabHighScoresChange(nullptr);
-  setWindowTitle(QStringLiteral("High Scores - ") + main_.PlayerName);
+  setWindowTitle(QStringLiteral("High Scores - ") + main_.CurrentPlayerName());
 }
 
 void TfrmHighScores::tabHighScoresChange(QObject *) {
