@@ -10,6 +10,7 @@
 
 #include <QKeyEvent>
 #include <QShowEvent>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTextBlock>
 
@@ -115,6 +116,10 @@ void TfrmHighScores::FormShow() {
 }
 
 void TfrmHighScores::tabHighScoresChange(QObject *) {
+  // Hiding a column that has the focus passes it on to the next control,
+  // Erase Scores; it goes back to the column once the column is shown.
+  QWidget *focused = focusWidget();
+  if (focused != ui_->txtNames && focused != ui_->txtScores) focused = nullptr;
   ui_->txtNames->hide();
   ui_->txtScores->hide();
   const HighScoreTable &table = tables_.Tables.at(ui_->tabHighScores->tabIndex());
@@ -128,19 +133,28 @@ void TfrmHighScores::tabHighScoresChange(QObject *) {
   SetLines(ui_->txtScores, scores);
   ui_->txtNames->show();
   ui_->txtScores->show();
+  if (focused) focused->setFocus(Qt::OtherFocusReason);
 }
 
 // OK is the default button, but outside a dialog Qt only lets a focused button
-// take Enter. So Enter that no one else took presses OK, or the push button
-// that has the focus.
+// take Enter. So Enter that no one else took presses OK, unless the player has
+// visibly put the focus on another push button: one that draws its focus
+// frame, which the style does only after the keyboard moved the focus.
 void TfrmHighScores::keyPressEvent(QKeyEvent *event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
     QWidget::keyPressEvent(event);
     return;
   }
-  auto *focused = qobject_cast<QPushButton *>(focusWidget());
-  (focused && focused->isEnabled() ? focused : ui_->btnOK)->click();
+  QPushButton *pressed = ui_->btnOK;
+  if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled()) {
+    QStyleOptionButton option;
+    option.initFrom(focused);
+    if ((option.state & QStyle::State_HasFocus) &&
+        (option.state & QStyle::State_KeyboardFocusChange))
+      pressed = focused;
+  }
+  pressed->click();
 }
 
 void TfrmHighScores::btnOKClick(QObject *) { hide(); }
