@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace zanthorix {
 
 namespace {
@@ -30,14 +32,18 @@ QMargins FrameOf(const QWidget *window) {
 }
 
 // Puts the client area where a frame of the given size around it is centred.
+// A window too large for the screen's free area shrinks to fit as far as it
+// can, and its title bar never starts above or left of that area.
 void Place(QWidget *window, const QMargins &frame) {
   const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
-  const QSize outer = window->size().grownBy(frame);
-  const QPoint client(area.x() + (area.width() - outer.width()) / 2 + frame.left(),
-                      area.y() + (area.height() - outer.height()) / 2 + frame.top());
-  if (window->geometry().topLeft() != client) window->setGeometry(QRect(client, window->size()));
+  const QSize size =
+      window->size().boundedTo(area.size().shrunkBy(frame)).expandedTo(window->minimumSize());
+  const QSize outer = size.grownBy(frame);
+  const QPoint client(area.x() + std::max(0, (area.width() - outer.width()) / 2) + frame.left(),
+                      area.y() + std::max(0, (area.height() - outer.height()) / 2) + frame.top());
+  if (window->geometry() != QRect(client, size)) window->setGeometry(QRect(client, size));
 }
 
 // Watches a window until its frame is known, then centres it again. It goes
