@@ -9,6 +9,7 @@
 #include "ui_HighScores.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStyleOptionButton>
 #include <QTabBar>
@@ -38,6 +39,13 @@ void MakeColumn(QTextEdit *box) {
   option.setAlignment(Qt::AlignHCenter);
   option.setWrapMode(QTextOption::NoWrap);
   box->document()->setDefaultTextOption(option);
+  // The text may be taller or wider than the box (the score column's empty
+  // eleventh line, a long name), but the wheel and the keys never scroll it
+  // off the place numbers.
+  for (QScrollBar *bar : {box->verticalScrollBar(), box->horizontalScrollBar()})
+    QObject::connect(bar, &QScrollBar::valueChanged, bar, [bar](int value) {
+      if (value != bar->minimum()) bar->setValue(bar->minimum());
+    });
 }
 
 // Replaces the first ten lines of box, keeping any after them.

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTextEdit>
+#include <QWheelEvent>
 
 #include <bit>
 #include <csignal>
@@ -233,6 +234,18 @@ void HighScoresWindowTest::columnsStayLevelWithPlaces() {
   QCOMPARE(Lines(scores.ui()->txtNames).size(), 10);
   QCOMPARE(Lines(scores.ui()->txtNames).at(6), QString());
   QCOMPARE(Lines(scores.ui()->txtScores).size(), 11);
+  // Nor do the wheel or the keys move them off their lines.
+  for (QTextEdit *box : {scores.ui()->txtScores, scores.ui()->txtNames}) {
+    const QPointF at(box->width() / 2, box->height() / 2);
+    for (const QPoint delta : {QPoint(0, -360), QPoint(-360, 0)}) {
+      QWheelEvent wheel(at, box->mapToGlobal(at), {}, delta, Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(box->viewport(), &wheel);
+    }
+    for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_Down, Qt::Key_End, Qt::Key_Right})
+      QTest::keyClick(box, key);
+    QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  }
 
   QImage image(scores.size(), QImage::Format_RGB32);
   scores.render(&image);
