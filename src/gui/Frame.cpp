@@ -26,6 +26,9 @@ constexpr int TitleBarAllowance = 110;
 // for a window that is not framed yet.
 QMargins lastFrame;
 
+// The window that BringToFront is showing afresh.
+const QWidget *showingAgain = nullptr;
+
 QMargins FrameOf(const QWidget *window) {
   const QWindow *handle = window->windowHandle();
   return handle ? handle->frameMargins() : QMargins();
@@ -94,10 +97,22 @@ void BringToFront(QWidget *window) {
   // show() and raise() leave a minimised window as it is.
   if (window->windowState() & Qt::WindowMinimized)
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  // A Wayland client can neither restore nor raise a window, nor learn that
+  // it was minimised: one on screen but not active is shown afresh, which
+  // the compositor puts in front.
+  if (window->isVisible() && !window->isActiveWindow() &&
+      QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    showingAgain = window;
+    window->hide();
+    window->show();
+    showingAgain = nullptr;
+  }
   window->show();
   window->raise();
   window->activateWindow();
 }
+
+bool ShownAgain(const QWidget *window) { return window == showingAgain; }
 
 int CaptionWidth(const QString &caption) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);

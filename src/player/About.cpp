@@ -44,7 +44,8 @@ void TfrmAbout::ShowModeless() { BringToFront(this); }
 
 void TfrmAbout::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
-  if (event->spontaneous()) return; // restored from the task bar: not a new showing
+  // Restored from the task bar, or shown afresh to come back: not a new showing.
+  if (event->spontaneous() || ShownAgain(this)) return;
   if (!placed_) {
     placed_ = true;
     CentreOnScreen(this);

@@ -114,7 +114,7 @@ void TfrmHighScores::FormDestroy() {
 
 void TfrmHighScores::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous() && !ShownAgain(this)) FormShow();
 }
 
 void TfrmHighScores::FormShow() {
