@@ -2,6 +2,8 @@
 // an error that a handler lets through.
 #pragma once
 
+#include "gui/Guarded.h"
+
 #include <QApplication>
 
 #include <exception>
@@ -10,7 +12,7 @@ namespace zanthorix {
 
 class Dialogs;
 
-class TApplication : public QApplication {
+class TApplication : public QApplication, public ExceptionHandler {
 public:
   TApplication(int &argc, char **argv);
 
@@ -24,7 +26,7 @@ public:
   bool notify(QObject *receiver, QEvent *event) override;
 
   // Shows the error box for the exception being handled.
-  void HandleException(const std::exception &error);
+  void HandleException(const std::exception &error) override;
 
   static TApplication *instance();
 
@@ -35,15 +37,5 @@ private:
 // The error box's text: the message, with a full stop added when its last
 // character sorts after one.
 QString ErrorBoxText(const QString &message);
-
-// Runs a handler that is not reached through an event (a window's create and
-// destroy steps), reporting what it throws as the event loop would.
-template <typename F> void Guarded(F &&handler) {
-  try {
-    handler();
-  } catch (const std::exception &error) {
-    TApplication::instance()->HandleException(error);
-  }
-}
 
 } // namespace zanthorix

@@ -8,9 +8,26 @@
 
 namespace zanthorix {
 
+namespace {
+
+// Qt centres a box on the window it belongs to, from a guess at the frame;
+// the game centres every window on the screen, frame and all.
+class CentredBox : public QMessageBox {
+public:
+  using QMessageBox::QMessageBox;
+
+protected:
+  void showEvent(QShowEvent *event) override {
+    QMessageBox::showEvent(event); // the box takes its final size here
+    CentreOnScreen(this);
+  }
+};
+
+} // namespace
+
 MsgResult QtDialogs::MessageBox(const QString &text, const QString &caption, MsgButtons buttons,
                                 MsgIcon icon) {
-  QMessageBox box(QApplication::activeWindow());
+  CentredBox box(QApplication::activeWindow());
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowTitle(caption);
   // A lone carriage return breaks the line, as the texts are written.

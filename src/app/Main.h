@@ -3,7 +3,9 @@
 #pragma once
 
 #include "app/DrawBoard.h"
+#include "gui/GameView.h"
 #include "rules/Board.h"
+#include "scores/HighScores.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -29,21 +31,18 @@ class SettingsStore;
 class ScoreFileSystem;
 struct HighScoreTables;
 
-// What the main window is handed by the program entry, or by a test.
-struct Services {
+// What the main window is handed by the program entry, or by a test; the
+// High Scores window is handed its part.
+struct Services : ScoreServices {
   Random *rng = nullptr;
-  Dialogs *dialogs = nullptr;
-  QString programFolder; // with its trailing separator
   HelpViewer *help = nullptr;
-  HighScoreTables *highScores = nullptr; // owned by the program entry
-  SettingsStore *settings = nullptr;     // the real store when null
-  ScoreFileSystem *scoreFiles = nullptr; // the real files when null
-  std::function<void()> terminate;       // ends the message loop when empty
+  SettingsStore *settings = nullptr; // the real store when null
+  std::function<void()> terminate;   // ends the message loop when empty
   // None: every device fails to open, as on a machine without sound.
   MediaDevice *media = nullptr;
 };
 
-class TfrmZanthorix : public QMainWindow {
+class TfrmZanthorix : public QMainWindow, public GameView {
   Q_OBJECT
 public:
   explicit TfrmZanthorix(const Services &services, QWidget *parent = nullptr);
@@ -65,6 +64,9 @@ public:
   TfrmAbout *frmAbout = nullptr;
   TMediaPlayer *mpSoundFX = nullptr;
   TMediaPlayer *mpMusic = nullptr;
+
+  std::int32_t BallKindsInPlay() const override { return BallKinds; }
+  QString CurrentPlayerName() const override { return PlayerName; }
 
   Ui::TfrmZanthorix *ui() const { return ui_; }
   TStatusBar *barStatus() const;

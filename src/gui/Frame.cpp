@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace zanthorix {
 
 namespace {
@@ -24,20 +26,27 @@ constexpr int TitleBarAllowance = 110;
 // for a window that is not framed yet.
 QMargins lastFrame;
 
+// The window that BringToFront is showing afresh.
+const QWidget *showingAgain = nullptr;
+
 QMargins FrameOf(const QWidget *window) {
   const QWindow *handle = window->windowHandle();
   return handle ? handle->frameMargins() : QMargins();
 }
 
 // Puts the client area where a frame of the given size around it is centred.
+// A window too large for the screen's free area shrinks to fit as far as it
+// can, and its title bar never starts above or left of that area.
 void Place(QWidget *window, const QMargins &frame) {
   const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
-  const QSize outer = window->size().grownBy(frame);
-  const QPoint client(area.x() + (area.width() - outer.width()) / 2 + frame.left(),
-                      area.y() + (area.height() - outer.height()) / 2 + frame.top());
-  if (window->geometry().topLeft() != client) window->setGeometry(QRect(client, window->size()));
+  const QSize size =
+      window->size().boundedTo(area.size().shrunkBy(frame)).expandedTo(window->minimumSize());
+  const QSize outer = size.grownBy(frame);
+  const QPoint client(area.x() + std::max(0, (area.width() - outer.width()) / 2) + frame.left(),
+                      area.y() + std::max(0, (area.height() - outer.height()) / 2) + frame.top());
+  if (window->geometry() != QRect(client, size)) window->setGeometry(QRect(client, size));
 }
 
 // Watches a window until its frame is known, then centres it again. It goes
@@ -88,10 +97,22 @@ void BringToFront(QWidget *window) {
   // show() and raise() leave a minimised window as it is.
   if (window->windowState() & Qt::WindowMinimized)
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  // A Wayland client can neither restore nor raise a window, nor learn that
+  // it was minimised: one on screen but not active is shown afresh, which
+  // the compositor puts in front.
+  if (window->isVisible() && !window->isActiveWindow() &&
+      QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    showingAgain = window;
+    window->hide();
+    window->show();
+    showingAgain = nullptr;
+  }
   window->show();
   window->raise();
   window->activateWindow();
 }
+
+bool ShownAgain(const QWidget *window) { return window == showingAgain; }
 
 int CaptionWidth(const QString &caption) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);

@@ -14,8 +14,13 @@ namespace zanthorix {
 void CentreOnScreen(QWidget *window);
 
 // Shows the window and brings it to the front, restoring it first if it was
-// minimised.
+// minimised. Where the window system cannot be asked to, it shows a fresh
+// window in its place.
 void BringToFront(QWidget *window);
+
+// Whether a show event of window comes from BringToFront showing it afresh:
+// not a new showing of a hidden window.
+bool ShownAgain(const QWidget *window);
 
 // The outer width a window needs to show caption whole in its title bar,
 // title-bar buttons included.

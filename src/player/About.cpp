@@ -1,7 +1,7 @@
 #include "player/About.h"
 
-#include "app/Main.h"
 #include "gui/Frame.h"
+#include "gui/GameView.h"
 #include "ui_About.h"
 
 #include <QIcon>
@@ -11,7 +11,7 @@
 
 namespace zanthorix {
 
-TfrmAbout::TfrmAbout(const TfrmZanthorix &main, QWidget *parent)
+TfrmAbout::TfrmAbout(const GameView &main, QWidget *parent)
     : QDialog(parent), ui_(new Ui::TfrmAbout), main_(main) {
   ui_->setupUi(this);
   // Only the close box in the title bar.
@@ -44,7 +44,8 @@ void TfrmAbout::ShowModeless() { BringToFront(this); }
 
 void TfrmAbout::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
-  if (event->spontaneous()) return; // restored from the task bar: not a new showing
+  // Restored from the task bar, or shown afresh to come back: not a new showing.
+  if (event->spontaneous() || ShownAgain(this)) return;
   if (!placed_) {
     placed_ = true;
     CentreOnScreen(this);
@@ -53,7 +54,7 @@ void TfrmAbout::showEvent(QShowEvent *event) {
 }
 
 void TfrmAbout::FormShow() {
-  ui_->lblPlayer->setText(QStringLiteral("Current Player: ") + main_.PlayerName);
+  ui_->lblPlayer->setText(QStringLiteral("Current Player: ") + main_.CurrentPlayerName());
   // One line, as wide as its text, even past the frame.
   ui_->lblPlayer->adjustSize();
 }

@@ -10,13 +10,13 @@ class TfrmAbout;
 
 namespace zanthorix {
 
-class TfrmZanthorix;
+class GameView;
 
 class TfrmAbout : public QDialog {
   Q_OBJECT
 public:
   // The player's name is read from the main window each time this one is shown.
-  explicit TfrmAbout(const TfrmZanthorix &main, QWidget *parent = nullptr);
+  explicit TfrmAbout(const GameView &main, QWidget *parent = nullptr);
   ~TfrmAbout() override;
 
   Ui::TfrmAbout *ui() const { return ui_; }
@@ -36,7 +36,7 @@ private:
   void FitCredits();
 
   Ui::TfrmAbout *ui_;
-  const TfrmZanthorix &main_;
+  const GameView &main_;
   bool placed_ = false;
 };
 

@@ -1,12 +1,12 @@
 #include "player/HelpViewer.h"
 
-#include "app/Dialogs.h"
 #include "files/RegularFile.h"
+#include "gui/Dialogs.h"
+#include "gui/Frame.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -434,8 +434,7 @@ void QtHelpViewer::Report(const QString &text) {
 
 bool QtHelpViewer::Open(QWidget *owner, const QString &fileName) {
   if (window_ && window_->isVisible()) {
-    window_->raise();
-    window_->activateWindow();
+    BringToFront(window_.get());
     return true;
   }
   const QString path = Locate(fileName);
@@ -458,13 +457,9 @@ bool QtHelpViewer::Open(QWidget *owner, const QString &fileName) {
 
   if (!window_) {
     window_ = std::make_unique<HelpWindow>(programFolder_);
-    // Beside the game's window the first time, where the player is looking.
-    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-      QRect frame(QPoint(), window_->size());
-      frame.moveCenter(screen->availableGeometry().center());
-      window_->move(frame.topLeft());
-    }
+    // On the game's screen the first time, where the player is looking.
+    if (owner && owner->screen()) window_->setScreen(owner->screen());
+    CentreOnScreen(window_.get());
   }
   window_->Show(ParseHelpDocument(QString::fromUtf8(bytes)), path);
   return true;
@@ -576,9 +571,7 @@ void HelpWindow::Show(const HelpDocument &document, const QString &path) {
   tabs_->setCurrentWidget(contents_);
   if (contents_->count() > 0) contents_->setCurrentRow(0);
   browser_->verticalScrollBar()->setValue(0);
-  show();
-  raise();
-  activateWindow();
+  BringToFront(this);
 }
 
 void HelpWindow::GoTo(const QString &anchor) {

@@ -1,14 +1,17 @@
 #include "scores/HighScores.h"
 
-#include "app/Application.h"
-#include "app/Dialogs.h"
+#include "gui/Dialogs.h"
 #include "gui/Frame.h"
+#include "gui/GameView.h"
+#include "gui/Guarded.h"
 #include "scores/HighScoreFile.h"
 #include "scores/Windows1252.h"
 #include "ui_HighScores.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTextBlock>
 
@@ -16,7 +19,7 @@ namespace zanthorix {
 
 namespace {
 
-ScoreFileSystem &Files(const Services &services) {
+ScoreFileSystem &Files(const ScoreServices &services) {
   static SystemScoreFileSystem real;
   return services.scoreFiles ? *services.scoreFiles : real;
 }
@@ -36,6 +39,13 @@ void MakeColumn(QTextEdit *box) {
   option.setAlignment(Qt::AlignHCenter);
   option.setWrapMode(QTextOption::NoWrap);
   box->document()->setDefaultTextOption(option);
+  // The text may be taller or wider than the box (the score column's empty
+  // eleventh line, a long name), but the wheel and the keys never scroll it
+  // off the place numbers.
+  for (QScrollBar *bar : {box->verticalScrollBar(), box->horizontalScrollBar()})
+    QObject::connect(bar, &QScrollBar::valueChanged, bar, [bar](int value) {
+      if (value != bar->minimum()) bar->setValue(bar->minimum());
+    });
 }
 
 // Replaces the first ten lines of box, keeping any after them.
@@ -59,7 +69,7 @@ QString Shown(const HighScoreEntry &entry) {
 
 } // namespace
 
-TfrmHighScores::TfrmHighScores(const Services &services, const TfrmZanthorix &main, QWidget *parent)
+TfrmHighScores::TfrmHighScores(const ScoreServices &services, const GameView &main, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui_(new Ui::TfrmHighScores), services_(services), main_(main), tables_(*services.highScores) {
@@ -104,16 +114,20 @@ void TfrmHighScores::FormDestroy() {
 
 void TfrmHighScores::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous() && !ShownAgain(this)) FormShow();
 }
 
 void TfrmHighScores::FormShow() {
-  ui_->tabHighScores->setTabIndex(main_.BallKinds - 3);
+  ui_->tabHighScores->setTabIndex(main_.BallKindsInPlay() - 3);
   tabHighScoresChange(nullptr);
-  setWindowTitle(QStringLiteral("High Scores - ") + main_.PlayerName);
+  setWindowTitle(QStringLiteral("High Scores - ") + main_.CurrentPlayerName());
 }
 
 void TfrmHighScores::tabHighScoresChange(QObject *) {
+  // Hiding a column that has the focus passes it on to the next control,
+  // Erase Scores; it goes back to the column once the column is shown.
+  QWidget *focused = focusWidget();
+  if (focused != ui_->txtNames && focused != ui_->txtScores) focused = nullptr;
   ui_->txtNames->hide();
   ui_->txtScores->hide();
   const HighScoreTable &table = tables_.Tables.at(ui_->tabHighScores->tabIndex());
@@ -127,19 +141,28 @@ void TfrmHighScores::tabHighScoresChange(QObject *) {
   SetLines(ui_->txtScores, scores);
   ui_->txtNames->show();
   ui_->txtScores->show();
+  if (focused) focused->setFocus(Qt::OtherFocusReason);
 }
 
 // OK is the default button, but outside a dialog Qt only lets a focused button
-// take Enter. So Enter that no one else took presses OK, or the push button
-// that has the focus.
+// take Enter. So Enter that no one else took presses OK, unless the player has
+// visibly put the focus on another push button: one that draws its focus
+// frame, which the style does only after the keyboard moved the focus.
 void TfrmHighScores::keyPressEvent(QKeyEvent *event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
     QWidget::keyPressEvent(event);
     return;
   }
-  auto *focused = qobject_cast<QPushButton *>(focusWidget());
-  (focused && focused->isEnabled() ? focused : ui_->btnOK)->click();
+  QPushButton *pressed = ui_->btnOK;
+  if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled()) {
+    QStyleOptionButton option;
+    option.initFrom(focused);
+    if ((option.state & QStyle::State_HasFocus) &&
+        (option.state & QStyle::State_KeyboardFocusChange))
+      pressed = focused;
+  }
+  pressed->click();
 }
 
 void TfrmHighScores::btnOKClick(QObject *) { hide(); }

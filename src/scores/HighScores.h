@@ -3,9 +3,9 @@
 // file, which happen when it is made and when it goes.
 #pragma once
 
-#include "app/Main.h"
 #include "scores/HighScoreTables.h"
 
+#include <QString>
 #include <QWidget>
 
 namespace Ui {
@@ -14,13 +14,23 @@ class TfrmHighScores;
 
 namespace zanthorix {
 
+class Dialogs;
+class GameView;
 class ScoreFileSystem;
+
+// What the window is handed by the program entry, or by a test.
+struct ScoreServices {
+  Dialogs *dialogs = nullptr;
+  QString programFolder;                 // with its trailing separator
+  HighScoreTables *highScores = nullptr; // owned by the program entry
+  ScoreFileSystem *scoreFiles = nullptr; // the real files when null
+};
 
 class TfrmHighScores : public QWidget {
   Q_OBJECT
 public:
   // main is read for the ball count in play and the player's name.
-  TfrmHighScores(const Services &services, const TfrmZanthorix &main, QWidget *parent = nullptr);
+  TfrmHighScores(const ScoreServices &services, const GameView &main, QWidget *parent = nullptr);
   ~TfrmHighScores() override;
 
   Ui::TfrmHighScores *ui() const { return ui_; }
@@ -40,8 +50,8 @@ private:
   void FormDestroy();
 
   Ui::TfrmHighScores *ui_;
-  Services services_;
-  const TfrmZanthorix &main_;
+  ScoreServices services_;
+  const GameView &main_;
   HighScoreTables &tables_;
 };
 

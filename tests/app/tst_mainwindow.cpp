@@ -2,6 +2,7 @@
 
 #include "app/BoardArea.h"
 #include "app/StatusBar.h"
+#include "gui/Frame.h"
 #include "rules/Deal.h"
 #include "ui_Main.h"
 
@@ -9,6 +10,7 @@
 #include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 #include <map>
@@ -291,16 +293,25 @@ void MainWindowTest::errorBoxText() {
 }
 
 // A title bar shows its caption in the bold title font, beside its buttons and
-// edges: 110 pixels under a common X window manager's default theme.
+// edges: 110 pixels under a common X window manager's default theme. Boxes are
+// centred on the screen, as every window, not on the window they belong to.
 void MainWindowTest::boxesAreWideEnoughForTheirCaption() {
   QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
   title.setBold(true);
+  QWidget owner;
+  owner.setGeometry(5, 5, 150, 100);
+  owner.show();
+  QApplication::setActiveWindow(&owner);
   QStringList narrow;
+  QStringList offCentre;
   QTimer answer;
   connect(&answer, &QTimer::timeout, this, [&] {
     if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
       if (box->width() < QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 110)
         narrow << box->windowTitle();
+      const QPoint off =
+          box->frameGeometry().center() - box->screen()->availableGeometry().center();
+      if (off.manhattanLength() > 2) offCentre << box->windowTitle();
       box->done(0);
     }
   });
@@ -309,6 +320,18 @@ void MainWindowTest::boxesAreWideEnoughForTheirCaption() {
     QtDialogs().MessageBox("Total: 4", caption, MsgButtons::YesNo, MsgIcon::None);
   answer.stop();
   QCOMPARE(narrow, QStringList());
+  QCOMPARE(offCentre, QStringList());
+
+  // A window larger than the screen's free area shrinks to fit it; one that
+  // cannot shrink still keeps its top-left corner, and so its title bar, on it.
+  const QRect area = owner.screen()->availableGeometry();
+  QWidget large;
+  large.resize(area.width() + 300, area.height() + 200);
+  CentreOnScreen(&large);
+  QCOMPARE(large.geometry(), area);
+  large.setFixedSize(area.width() + 300, area.height() + 200);
+  CentreOnScreen(&large);
+  QCOMPARE(large.pos(), area.topLeft());
 }
 
 namespace {

@@ -144,11 +144,15 @@ void HelpTest::f1OpensTheViewerOnTheContents() {
   QCOMPARE(w->browser()->verticalScrollBar()->value(), 0);
   QVERIFY(r.dialogs.boxes.empty());
 
-  // F1 again brings the same window to the front.
+  // F1 again brings the same window to the front, minimised or not; it was
+  // opened centred on the screen, frame and all.
+  QCOMPARE(w->frameGeometry().center(), w->screen()->availableGeometry().center());
+  w->setWindowState(Qt::WindowMinimized);
   t.window->activateWindow();
   QTest::keyClick(t.window.get(), Qt::Key_F1);
   QCOMPARE(r.viewer.Window(), w);
   QVERIFY(w->isVisible());
+  QVERIFY(!(w->windowState() & Qt::WindowMinimized));
 }
 
 void HelpTest::closingTheGameClosesTheViewer() {

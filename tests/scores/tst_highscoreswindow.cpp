@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTextEdit>
+#include <QWheelEvent>
 
 #include <bit>
 #include <csignal>
@@ -233,6 +234,18 @@ void HighScoresWindowTest::columnsStayLevelWithPlaces() {
   QCOMPARE(Lines(scores.ui()->txtNames).size(), 10);
   QCOMPARE(Lines(scores.ui()->txtNames).at(6), QString());
   QCOMPARE(Lines(scores.ui()->txtScores).size(), 11);
+  // Nor do the wheel or the keys move them off their lines.
+  for (QTextEdit *box : {scores.ui()->txtScores, scores.ui()->txtNames}) {
+    const QPointF at(box->width() / 2, box->height() / 2);
+    for (const QPoint delta : {QPoint(0, -360), QPoint(-360, 0)}) {
+      QWheelEvent wheel(at, box->mapToGlobal(at), {}, delta, Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(box->viewport(), &wheel);
+    }
+    for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_Down, Qt::Key_End, Qt::Key_Right})
+      QTest::keyClick(box, key);
+    QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  }
 
   QImage image(scores.size(), QImage::Format_RGB32);
   scores.render(&image);
@@ -338,21 +351,34 @@ void HighScoresWindowTest::okAndEnterHide() {
   scores.close(); // the close box hides too
   QVERIFY(!scores.isVisible());
 
-  // Enter, keypad Enter too, presses OK wherever the focus is, but a focused
-  // push button takes it for itself: Enter on Erase Scores asks its question.
+  // Enter, keypad Enter too, presses OK wherever the focus is, also where a
+  // player's clicks leave it: on a name, or Tabbed into the columns, and then
+  // a click on another tab, which hides the columns for a moment. Only Erase
+  // Scores Tabbed to, with its focus frame, takes Enter and asks its question.
   Ui::TfrmHighScores *ui = scores.ui();
+  QWindow *handle = scores.windowHandle();
+  QTabBar *bar = ui->tabHighScores->tabBar();
   t.dialogs.answers.push_back(MsgResult::No);
-  const std::pair<QWidget *, Qt::Key> presses[] = {{ui->tabHighScores->tabBar(), Qt::Key_Return},
-                                                   {ui->txtNames, Qt::Key_Enter},
-                                                   {ui->btnEraseScores, Qt::Key_Return}};
-  for (const auto &[focus, key] : presses) {
+  for (const int way : {0, 1, 2, 3}) {
     scores.show();
-    scores.activateWindow();
+    // Shown again on the offscreen platform, the window is not made active by itself.
+    QApplication::setActiveWindow(&scores);
     QVERIFY(QTest::qWaitForWindowActive(&scores));
-    focus->setFocus();
-    QTest::keyClick(scores.windowHandle(), key,
-                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    QCOMPARE(scores.isVisible(), focus == ui->btnEraseScores);
+    (way == 0 ? static_cast<QWidget *>(bar) : ui->btnOK)->setFocus();
+    if (way == 1)
+      QTest::mouseClick(handle, Qt::LeftButton, {}, ui->txtNames->mapTo(&scores, QPoint(9, 5)));
+    for (int tabs = way == 2 ? 2 : way == 3 ? 4 : 0; tabs > 0; --tabs)
+      QTest::keyClick(handle, Qt::Key_Tab);
+    if (way == 1 || way == 2) {
+      QVERIFY(scores.focusWidget() == ui->txtNames || scores.focusWidget() == ui->txtScores);
+      const int other = bar->currentIndex() == 0 ? 1 : 0;
+      QTest::mouseClick(handle, Qt::LeftButton, {},
+                        bar->mapTo(&scores, bar->tabRect(other).center()));
+      QCOMPARE(bar->currentIndex(), other);
+    }
+    QTest::keyClick(handle, way == 1 ? Qt::Key_Enter : Qt::Key_Return,
+                    way == 1 ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(scores.isVisible(), way == 3);
   }
   QCOMPARE(t.dialogs.boxes.size(), std::size_t(1));
   QVERIFY(!QFile::exists(t.folder.path() + "/HighScores.Dat"));
