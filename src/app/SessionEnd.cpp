@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -14,6 +15,7 @@ namespace zanthorix {
 namespace {
 
 int wakeFds[2] = {-1, -1};
+std::atomic<void (*)()> signalHook{nullptr};
 constexpr int Signals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // Only async-signal-safe calls here: hand the signal to the event loop.
@@ -21,6 +23,7 @@ extern "C" void OnSignal(int signal) {
   const int saved = errno;
   const char byte = static_cast<char>(signal);
   [[maybe_unused]] const ssize_t n = ::write(wakeFds[1], &byte, 1);
+  if (const auto hook = signalHook.load()) hook();
   errno = saved;
 }
 
@@ -43,6 +46,8 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
   for (const int signal : Signals)
     ::sigaction(signal, &action, nullptr);
 }
+
+void SetSignalHook(void (*hook)()) { signalHook = hook; }
 
 void CloseOpenBoxes() {
   for (int popups = 0; popups < 16 && QApplication::activePopupWidget(); ++popups)
