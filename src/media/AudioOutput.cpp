@@ -26,6 +26,8 @@ constexpr int kWaveVolume = 100; // of MIX_MAX_VOLUME (128): -2 dB; see docs/PER
 constexpr auto kFirstRetry = std::chrono::milliseconds(250);
 constexpr auto kLongestRetry = std::chrono::seconds(2);
 constexpr auto kExitWait = std::chrono::seconds(1);
+// A new stream may take a second before the server asks for sound.
+constexpr auto kFirstSound = std::chrono::milliseconds(1500);
 
 std::int64_t Now() { return Clock::now().time_since_epoch().count(); }
 
@@ -58,7 +60,8 @@ struct AudioOutput::Shared {
   std::uint64_t attempts = 0;
   std::vector<Mix_Chunk *> garbage;
   std::atomic<std::int64_t> lastBeat{0};
-  std::atomic<bool> open{false}; // state == Open, for readers that take no lock
+  std::atomic<bool> open{false};    // state == Open, for readers that take no lock
+  std::atomic<bool> started{false}; // the mixer has asked for sound since the open
   std::thread thread;
 };
 
@@ -137,11 +140,15 @@ void AudioOutput::Free(Mix_Chunk *chunk) {
   }
 }
 
-void AudioOutput::Beat() { shared_->lastBeat.store(Now(), std::memory_order_relaxed); }
+void AudioOutput::Beat() {
+  shared_->lastBeat.store(Now(), std::memory_order_relaxed);
+  shared_->started.store(true, std::memory_order_relaxed);
+}
 
 bool AudioOutput::Stalled(std::chrono::milliseconds limit) const {
   const auto since = Clock::duration(Now() - shared_->lastBeat.load(std::memory_order_relaxed));
-  return since > limit && shared_->open.load();
+  const bool started = shared_->started.load(std::memory_order_relaxed);
+  return shared_->open.load() && since > (started ? Clock::duration(limit) : kFirstSound);
 }
 
 void AudioOutput::Run(std::shared_ptr<Shared> shared) {
@@ -225,6 +232,7 @@ void AudioOutput::Run(std::shared_ptr<Shared> shared) {
           Mix_HookMusic(s.client.music, s.client.data);
         }
         s.lastBeat.store(Now(), std::memory_order_relaxed);
+        s.started = false;
         s.state = State::Open;
         s.open = true;
         retryAt = Clock::time_point::max();

@@ -63,8 +63,9 @@ public:
   void Free(Mix_Chunk *chunk);
   // Called by the music hook for every buffer the mixer fills.
   void Beat();
-  // True when the output is open but has asked for no sound for `limit`:
-  // the sink is suspended, or the server has stopped taking sound.
+  // True when the output is open but has asked for no sound for `limit`
+  // (longer before it has asked for any): the sink is suspended, or the
+  // server has stopped taking sound.
   bool Stalled(std::chrono::milliseconds limit) const;
 
 private:
