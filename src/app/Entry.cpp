@@ -37,6 +37,7 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   HighScoreTables highScores;
   const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
   LazyMediaDevice media(folder); // outlives the window, whose players use it
+  SetSignalHook(&LazyMediaDevice::EndAllWaits);
 
   Services services;
   services.rng = &rng;

@@ -22,6 +22,11 @@ private:
   QSocketNotifier *notifier_ = nullptr;
 };
 
+// Also run inside the signal handler, before the event loop hears of the
+// request (a sound that holds the thread must not hold the end too): it
+// must be async-signal-safe.
+void SetSignalHook(void (*hook)());
+
 // Closes every open menu and box as Esc, Cancel or No would; the code that
 // opened a box goes on once the event loop returns to it.
 void CloseOpenBoxes();

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -12,6 +13,7 @@ namespace zanthorix {
 namespace {
 
 int wakeFds[2] = {-1, -1};
+std::atomic<void (*)()> signalHook{nullptr};
 constexpr int Signals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // Only async-signal-safe calls here: hand the signal to the event loop.
@@ -19,6 +21,7 @@ extern "C" void OnSignal(int signal) {
   const int saved = errno;
   const char byte = static_cast<char>(signal);
   [[maybe_unused]] const ssize_t n = ::write(wakeFds[1], &byte, 1);
+  if (const auto hook = signalHook.load()) hook();
   errno = saved;
 }
 
@@ -41,6 +44,8 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
   for (const int signal : Signals)
     ::sigaction(signal, &action, nullptr);
 }
+
+void SetSignalHook(void (*hook)()) { signalHook = hook; }
 
 SessionEnd::~SessionEnd() {
   if (!notifier_) return;

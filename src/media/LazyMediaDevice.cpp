@@ -6,11 +6,31 @@
 
 namespace zanthorix {
 
-LazyMediaDevice::LazyMediaDevice(QString folder) : folder_(std::move(folder)) {}
+namespace {
+std::atomic<LazyMediaDevice *> instance{nullptr};
+}
+
+LazyMediaDevice::LazyMediaDevice(QString folder) : folder_(std::move(folder)) {
+  LazyMediaDevice *none = nullptr;
+  instance.compare_exchange_strong(none, this);
+}
 
 // The module stays loaded: its audio thread is gone once the device is, but
 // unloading sound libraries at exit gains nothing.
-LazyMediaDevice::~LazyMediaDevice() = default;
+LazyMediaDevice::~LazyMediaDevice() {
+  LazyMediaDevice *self = this;
+  instance.compare_exchange_strong(self, nullptr);
+  live_ = nullptr;
+}
+
+void LazyMediaDevice::EndWaits() {
+  waitsEnded_ = true;
+  if (MediaDevice *real = live_.load()) real->EndWaits();
+}
+
+void LazyMediaDevice::EndAllWaits() {
+  if (LazyMediaDevice *device = instance.load()) device->EndWaits();
+}
 
 MediaDevice &LazyMediaDevice::Real() {
   if (real_) return *real_;
@@ -22,6 +42,8 @@ MediaDevice &LazyMediaDevice::Real() {
   }
   // Without the module the game has no sound, as on a machine without any.
   if (!real_) real_ = std::make_unique<NoMediaDevice>();
+  live_ = real_.get();
+  if (waitsEnded_) real_->EndWaits();
   return *real_;
 }
 

@@ -5,6 +5,7 @@
 
 #include "media/MediaDevice.h"
 
+#include <atomic>
 #include <memory>
 
 namespace zanthorix {
@@ -23,6 +24,9 @@ public:
   MciError Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) override;
   MciError Mode(MciDeviceId id, TMPModes &mode) override;
   QString ErrorText(MciError code) override;
+  void EndWaits() override;
+  // EndWaits of the live instance, if any; for a signal handler.
+  static void EndAllWaits();
 
   static constexpr const char *ModuleName = "libzanthorix_audio.so";
   static constexpr const char *FactoryName = "zanthorix_create_media_device";
@@ -32,6 +36,8 @@ private:
 
   QString folder_;
   std::unique_ptr<MediaDevice> real_;
+  std::atomic<MediaDevice *> live_{nullptr}; // real_, for a signal handler
+  std::atomic<bool> waitsEnded_{false};
 };
 
 } // namespace zanthorix

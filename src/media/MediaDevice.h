@@ -72,6 +72,9 @@ public:
   virtual MciError Mode(MciDeviceId id, TMPModes &mode) = 0;
   // Empty when the code has no text.
   virtual QString ErrorText(MciError code) { return MediaErrorText(code); }
+  // The game is ending: a waiting play returns at once, and later ones do
+  // not wait. Called from a signal handler, so async-signal-safe.
+  virtual void EndWaits() {}
 };
 
 // A machine without sound: nothing opens.

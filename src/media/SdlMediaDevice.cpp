@@ -17,25 +17,36 @@ namespace zanthorix {
 
 namespace {
 
-constexpr int kWaveChannel = 0;
-constexpr int kFrequency = 44100;
-// A pop waits for up to two buffers before it is heard: at 11.6 ms each a
-// press is answered within about 25 ms, at some cost while music plays.
-constexpr int kChunkFrames = 512;
+constexpr int kWaveChannel = AudioOutput::WaveChannel;
+constexpr int kFrequency = AudioOutput::Frequency;
 // How much longer than its length a waiting play may take before we give
 // up on the driver.
 constexpr auto kWaveGrace = std::chrono::seconds(2);
+// An output that has asked for no sound for this long is not playing: the
+// sink is suspended or the server has stopped. The audio thread asks every
+// 11.6 ms.
+constexpr auto kStall = std::chrono::milliseconds(250);
+// How long a command waits for the output to open. Opening takes 10 to 40 ms;
+// a server that needs longer is stuck, and later commands do not wait again
+// until it has answered.
+constexpr auto kOpenWait = std::chrono::milliseconds(500);
+// Waits are cut into slices, so that the end of the game can end them.
+constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 // Levels at the output (docs/PERFORMANCE.md tells how they were measured):
 // the music's RMS about -25 dBFS, and its loudest peak plus a pop's under
 // full scale, so that a pop over a loud passage does not clip.
 constexpr double kMusicGain = 0.8; // the synthesizer's default is 0.2
-constexpr int kWaveVolume = 100;   // of MIX_MAX_VOLUME (128): -2 dB
 // Five milliseconds: long enough not to click, too short to hear as a fade.
 constexpr int kFadeFrames = kFrequency / 200;
 constexpr auto kLongestPiece = std::chrono::minutes(30);
 // Long enough that a quick run of clicks keeps the output, so that only the
 // first sound after a pause pays for opening it again.
 constexpr auto kReleaseDelay = std::chrono::milliseconds(1500);
+// Larger files are refused as invalid: a sound of three minutes in CD
+// quality, a piece far longer than any tune. Read whole, and the mixer and the
+// synthesizer make copies several times their size.
+constexpr qint64 kLargestWave = 32 << 20;
+constexpr qint64 kLargestMidi = 8 << 20;
 
 std::atomic<SdlMediaDevice *> current{nullptr};
 
@@ -46,12 +57,16 @@ std::uint32_t ReadBigEndian32(const char *p) {
          (std::uint32_t(std::uint8_t(p[2])) << 8) | std::uint32_t(std::uint8_t(p[3]));
 }
 
-MciError ReadFile(const QString &fileName, QByteArray &bytes) {
-  if (!QFileInfo(fileName).isFile()) return kMciErrFileNotFound;
+// Reads a file of at most `largest` bytes; a larger one is `tooLarge`.
+MciError ReadFile(const QString &fileName, qint64 largest, MciError tooLarge, QByteArray &bytes) {
+  const QFileInfo info(fileName);
+  if (!info.isFile()) return kMciErrFileNotFound;
+  if (info.size() > largest) return tooLarge;
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) return kMciErrCannotReadFile;
-  bytes = file.readAll();
+  bytes = file.read(largest + 1); // it may have grown since
   if (file.error() != QFileDevice::NoError) return kMciErrCannotReadFile;
+  if (bytes.size() > largest) return tooLarge;
   return kMciNoError;
 }
 
@@ -65,7 +80,10 @@ template <class F> struct Finally {
 
 SdlMediaDevice::SdlMediaDevice(QString soundfont)
     : soundfont_(soundfont.isEmpty() ? DefaultSoundfont() : std::move(soundfont)),
-      releaseTimer_(std::make_unique<QTimer>()) {
+      releaseTimer_(std::make_unique<QTimer>()),
+      output_(std::make_unique<AudioOutput>(
+          AudioOutput::Client{&SdlMediaDevice::MusicHook, &SdlMediaDevice::OnChannelFinished,
+                              &SdlMediaDevice::OnOutputLost, this})) {
   releaseTimer_->setSingleShot(true);
   releaseTimer_->setInterval(kReleaseDelay);
   QObject::connect(releaseTimer_.get(), &QTimer::timeout, [this] {
@@ -80,13 +98,11 @@ SdlMediaDevice::~SdlMediaDevice() {
   seqSlot_.Drop();
   // The sound and the piece may outlive the output that played them.
   CloseWave();
-  if (audioOpen_) Mix_HookMusic(nullptr, nullptr);
   CloseSequencer();
-  if (audioOpen_) Mix_ChannelFinished(nullptr);
+  // Once the output is gone nothing calls back into the synthesizer.
+  output_.reset();
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
-  if (audioOpen_) Mix_CloseAudio();
-  if (audioInit_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   SdlMediaDevice *self = this;
   current.compare_exchange_strong(self, nullptr);
 }
@@ -195,53 +211,24 @@ private:
 
 bool SdlMediaDevice::IsMidiFile(const QByteArray &bytes) { return MidiCheck(bytes).Valid(); }
 
-MciError SdlMediaDevice::StartAudio() {
-  if (audioOpen_) return kMciNoError;
+bool SdlMediaDevice::Claim() {
   SdlMediaDevice *none = nullptr;
-  if (!current.compare_exchange_strong(none, this) && none != this) return kMciErrDeviceBusy;
-  if (!audioInit_) {
-    // A termination request must reach the game, not SDL.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // What a desktop's volume mixer shows for the game and its sound.
-    SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kMciErrNoAudioOutput;
-    audioInit_ = true;
-  }
-  // No format changes allowed: SDL converts, so the hook always writes
-  // 16-bit stereo at our rate.
-  if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) != 0)
-    return kMciErrNoAudioOutput;
-  int frequency = 0, channels = 0;
-  Uint16 format = 0;
-  Mix_QuerySpec(&frequency, &format, &channels);
-  frequency_ = frequency;
-  Mix_ReserveChannels(1);
-  Mix_Volume(kWaveChannel, kWaveVolume);
-  Mix_ChannelFinished(&SdlMediaDevice::OnChannelFinished);
-  Mix_HookMusic(&SdlMediaDevice::MusicHook, this);
-  audioOpen_ = true;
-  return kMciNoError;
+  return current.compare_exchange_strong(none, this) || none == this;
+}
+
+AudioOutput::Status SdlMediaDevice::StartAudio() {
+  return output_->Acquire(waitsEnded_ ? std::chrono::milliseconds(0) : kOpenWait);
 }
 
 // The chunk, the synthesizer and the player stay: the output comes back with
 // the same format, and the piece goes on from where it was.
 void SdlMediaDevice::ReleaseAudio() {
-  if (!audioOpen_) return;
   releaseTimer_->stop();
-  // Closing waits for the audio thread, which may be in the hook waiting for
-  // seqMutex_: none of our locks may be held here.
-  Mix_HookMusic(nullptr, nullptr);
-  Mix_ChannelFinished(nullptr);
-  // The subsystem stays: it keeps no thread busy, and the connection to
-  // the sound server it holds makes taking the output back quick.
-  Mix_CloseAudio();
-  audioOpen_ = false;
+  output_->Release();
 }
 
 void SdlMediaDevice::ScheduleRelease() {
-  if (audioOpen_) releaseTimer_->start();
+  if (output_->Wanted()) releaseTimer_->start();
 }
 
 void SdlMediaDevice::PostScheduleRelease() {
@@ -263,6 +250,8 @@ void SdlMediaDevice::SetReleaseDelay(std::chrono::milliseconds delay) {
   releaseTimer_->setInterval(delay);
 }
 
+void SdlMediaDevice::EndWaits() { waitsEnded_ = true; }
+
 MciError SdlMediaDevice::BeginSynth() {
   if (synth_ || loader_.joinable()) return kMciNoError;
   if (loadFailed_ || !QFileInfo(soundfont_).isFile()) return kMciErrNoSoundfont;
@@ -270,12 +259,12 @@ MciError SdlMediaDevice::BeginSynth() {
   for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
     fluid_set_log_function(level, nullptr, nullptr);
   const QByteArray path = QFile::encodeName(soundfont_);
-  const double rate = frequency_;
-  loader_ = std::thread([this, path, rate] {
+  loader_ = std::thread([this, path] {
     fluid_settings_t *settings = new_fluid_settings();
     fluid_synth_t *synth = nullptr;
     if (settings) {
-      fluid_settings_setnum(settings, "synth.sample-rate", rate);
+      // The output never changes its rate: it is opened without format changes.
+      fluid_settings_setnum(settings, "synth.sample-rate", kFrequency);
       fluid_settings_setstr(settings, "player.timing-source", "sample");
       fluid_settings_setnum(settings, "synth.gain", kMusicGain);
       synth = new_fluid_synth(settings);
@@ -344,27 +333,57 @@ MciDeviceId SdlMediaDevice::NextId() {
 MciError SdlMediaDevice::OpenWave(const QString &fileName, MciDeviceId &id) {
   if (waveId_) return kMciErrDeviceBusy;
   QByteArray bytes;
-  if (const MciError error = ReadFile(fileName, bytes)) return error;
+  if (const MciError error = ReadFile(fileName, kLargestWave, kMciErrNotWaveFile, bytes))
+    return error;
   // The mixer would take other formats too; this device plays wave files only.
   if (!IsWaveFile(bytes)) return kMciErrNotWaveFile;
-  if (const MciError error = StartAudio()) return error;
-  SDL_RWops *rw = SDL_RWFromConstMem(bytes.constData(), int(bytes.size()));
-  Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
-  if (!chunk) return kMciErrNotWaveFile;
+  if (!Claim()) return kMciErrDeviceBusy;
+  // A server that does not answer in time leaves the sound to its play.
+  if (StartAudio() == AudioOutput::Status::Refused) return kMciErrNoAudioOutput;
+  {
+    std::lock_guard lock(waveMutex_);
+    wave_ = bytes;
+    wavePlaying_ = false;
+  }
+  MciError error = kMciNoError;
+  if (!RequireChunk(error) && error) {
+    std::lock_guard lock(waveMutex_);
+    wave_.clear();
+    return error;
+  }
   std::lock_guard lock(waveMutex_);
-  chunk_ = chunk;
-  wavePlaying_ = false;
   waveId_ = id = NextId();
   return kMciNoError;
+}
+
+bool SdlMediaDevice::RequireChunk(MciError &error) {
+  error = kMciNoError;
+  if (chunk_) return true;
+  Mix_Chunk *chunk = nullptr;
+  const bool open = output_->WithMixer([&] {
+    SDL_RWops *rw = SDL_RWFromConstMem(wave_.constData(), int(wave_.size()));
+    chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+  });
+  if (!open) return false;
+  if (!chunk) {
+    error = kMciErrNotWaveFile;
+    return false;
+  }
+  std::lock_guard lock(waveMutex_);
+  chunk_ = chunk;
+  wave_.clear();
+  return true;
 }
 
 MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id) {
   if (seqId_) return kMciErrDeviceBusy;
   QByteArray bytes;
-  if (const MciError error = ReadFile(fileName, bytes)) return error;
+  if (const MciError error = ReadFile(fileName, kLargestMidi, kMciErrNotMidiFile, bytes))
+    return error;
   // The player itself takes anything and only fails later, on the audio thread.
   if (!IsMidiFile(bytes)) return kMciErrNotMidiFile;
-  if (const MciError error = StartAudio()) return error;
+  if (!Claim()) return kMciErrDeviceBusy;
+  if (StartAudio() == AudioOutput::Status::Refused) return kMciErrNoAudioOutput;
   if (const MciError error = BeginSynth()) return error;
 
   std::lock_guard lock(seqMutex_);
@@ -395,8 +414,9 @@ bool SdlMediaDevice::HaltWave() {
     wasPlaying = wavePlaying_;
     wavePlaying_ = false;
   }
-  // The finished callback may run on this thread now: no lock held.
-  if (wasPlaying) Mix_HaltChannel(kWaveChannel);
+  // The finished callback may run on this thread now: no lock of ours held.
+  // A closed output has no sound on its channel.
+  if (wasPlaying) output_->WithMixer([] { Mix_HaltChannel(kWaveChannel); });
   waveEnded_.notify_all();
   return wasPlaying;
 }
@@ -408,9 +428,10 @@ void SdlMediaDevice::CloseWave() {
     std::lock_guard lock(waveMutex_);
     chunk = chunk_;
     chunk_ = nullptr;
+    wave_.clear();
     waveId_ = 0;
   }
-  if (chunk) Mix_FreeChunk(chunk);
+  output_->Free(chunk);
   waveSlot_.Drop();
 }
 
@@ -437,46 +458,64 @@ void SdlMediaDevice::CloseSequencer() {
   seqSlot_.Drop();
 }
 
+// Plays the sound and, when asked to, waits for its end: the sound's length
+// while the output takes sound, a moment when it stops taking any.
+MciError SdlMediaDevice::PlayWave(MciDeviceId id, const MciFlags &flags) {
+  const auto fail = [&](MciError error) {
+    waveSlot_.Arm(flags, id);
+    waveSlot_.Fire(MciNotifyOutcome::Failure);
+    return error;
+  };
+  const AudioOutput::Status status = StartAudio();
+  if (status == AudioOutput::Status::Refused) return fail(kMciErrNoAudioOutput);
+  MciError error = kMciNoError;
+  if (status == AudioOutput::Status::Busy || !RequireChunk(error))
+    return fail(error ? error : kMciErrDeviceFailed);
+  // Suspended: nothing would be heard, and nothing would end the sound.
+  if (output_->Stalled(kStall)) return fail(kMciErrDeviceFailed);
+
+  std::unique_lock lock(waveMutex_);
+  waveSlot_.Arm(flags, id);
+  if (!wavePlaying_) {
+    wavePlaying_ = true;
+    lock.unlock();
+    bool started = false;
+    output_->WithMixer([&] { started = Mix_PlayChannel(kWaveChannel, chunk_, 0) >= 0; });
+    lock.lock();
+    if (!started) {
+      wavePlaying_ = false;
+      lock.unlock();
+      waveSlot_.Fire(MciNotifyOutcome::Failure);
+      return kMciErrDeviceFailed;
+    }
+  }
+  if (!flags.wait) return kMciNoError;
+  const auto length =
+      std::chrono::milliseconds(std::int64_t(chunk_->alen) * 1000 / (std::int64_t(kFrequency) * 4));
+  const auto giveUp = std::chrono::steady_clock::now() + length + kWaveGrace;
+  while (wavePlaying_) {
+    // The game is ending: the sound plays on until the window closes it.
+    if (waitsEnded_) return kMciNoError;
+    if (std::chrono::steady_clock::now() > giveUp || output_->Stalled(kStall)) {
+      // The driver never told us the end: do not hold the game any longer.
+      lock.unlock();
+      HaltWave();
+      waveSlot_.Fire(MciNotifyOutcome::Failure);
+      return kMciErrDeviceFailed;
+    }
+    waveEnded_.wait_for(lock, kWaitSlice);
+  }
+  return kMciNoError;
+}
+
 MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
   const Finally later{[this] { ScheduleRelease(); }};
-  if (id != 0 && id == waveId_) {
-    if (const MciError error = StartAudio()) {
-      waveSlot_.Arm(flags, id);
-      waveSlot_.Fire(MciNotifyOutcome::Failure);
-      return error;
-    }
-    std::unique_lock lock(waveMutex_);
-    waveSlot_.Arm(flags, id);
-    if (!wavePlaying_) {
-      wavePlaying_ = true;
-      lock.unlock();
-      if (Mix_PlayChannel(kWaveChannel, chunk_, 0) < 0) {
-        lock.lock();
-        wavePlaying_ = false;
-        lock.unlock();
-        waveSlot_.Fire(MciNotifyOutcome::Failure);
-        return kMciErrDeviceFailed;
-      }
-      lock.lock();
-    }
-    if (!flags.wait) return kMciNoError;
-    const auto length = std::chrono::milliseconds(std::int64_t(chunk_->alen) * 1000 /
-                                                  (std::int64_t(frequency_) * 4));
-    if (waveEnded_.wait_for(lock, length + kWaveGrace, [this] { return !wavePlaying_; }))
-      return kMciNoError;
-    // The driver never told us the end: do not hold the game any longer.
-    lock.unlock();
-    HaltWave();
-    waveSlot_.Fire(MciNotifyOutcome::Failure);
-    return kMciErrDeviceFailed;
-  }
+  if (id != 0 && id == waveId_) return PlayWave(id, flags);
   if (id != 0 && id == seqId_) {
     if (const MciError error = RequirePlayer()) return error;
-    if (const MciError error = StartAudio()) {
-      seqSlot_.Arm(flags, id);
-      seqSlot_.Fire(MciNotifyOutcome::Failure);
-      return error;
-    }
+    // Without an output the piece waits for one: the output is kept wanted,
+    // and the music starts as soon as the sound server lets it.
+    StartAudio();
     seqSlot_.Arm(flags, id);
     std::unique_lock lock(seqMutex_);
     if (!seqPlaying_) {
@@ -484,7 +523,10 @@ MciError SdlMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
       armed_ = false;
       queue_.push_back({SeqCommand::Play, 0});
     }
-    if (flags.wait) seqEnded_.wait_for(lock, kLongestPiece, [this] { return !seqPlaying_; });
+    if (!flags.wait) return kMciNoError;
+    const auto giveUp = std::chrono::steady_clock::now() + kLongestPiece;
+    while (seqPlaying_ && !waitsEnded_ && std::chrono::steady_clock::now() < giveUp)
+      seqEnded_.wait_for(lock, kWaitSlice);
     return kMciNoError;
   }
   return kMciErrInvalidDeviceId;
@@ -572,8 +614,35 @@ void SdlMediaDevice::ChannelFinished() {
   waveEnded_.notify_all();
 }
 
-void SdlMediaDevice::MusicHook(void *self, unsigned char *stream, int len) {
-  static_cast<SdlMediaDevice *>(self)->RenderMusic(stream, len);
+void SdlMediaDevice::MusicHook(void *self, std::uint8_t *stream, int len) {
+  auto *device = static_cast<SdlMediaDevice *>(self);
+  device->output_->Beat();
+  device->RenderMusic(stream, len);
+}
+
+// On the output's thread: a sound that was playing will not end by itself.
+// The piece stays where it was and plays on when the output is back.
+void SdlMediaDevice::OnOutputLost(void *self) {
+  auto *device = static_cast<SdlMediaDevice *>(self);
+  bool wasPlaying = false;
+  {
+    std::lock_guard lock(device->waveMutex_);
+    wasPlaying = device->wavePlaying_;
+    device->wavePlaying_ = false;
+  }
+  if (wasPlaying) device->waveSlot_.Fire(MciNotifyOutcome::Failure);
+  device->waveEnded_.notify_all();
+}
+
+// What sounds now, rendered on for five milliseconds and faded out, so that
+// the stop does not cut the wave.
+void SdlMediaDevice::FadeOut(unsigned char *stream, int len) {
+  const int fade = std::min(len / 4, kFadeFrames);
+  fluid_synth_write_s16(synth_, fade, stream, 0, 2, stream, 1, 2);
+  auto *samples = reinterpret_cast<std::int16_t *>(stream);
+  for (int i = 0; i < fade; ++i)
+    for (int channel = 0; channel < 2; ++channel)
+      samples[2 * i + channel] = std::int16_t(samples[2 * i + channel] * (fade - 1 - i) / fade);
 }
 
 // On the audio thread: run what the UI thread asked for, render, and look
@@ -581,17 +650,20 @@ void SdlMediaDevice::MusicHook(void *self, unsigned char *stream, int len) {
 void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
   std::unique_lock lock(seqMutex_);
   if (!player_) return; // the mixer has already filled the stream with silence
-  bool stopped = false;
+  bool faded = false;
   for (const PendingCommand &pending : queue_) {
     switch (pending.command) {
     case SeqCommand::Play:
       fluid_player_play(player_);
-      stopped = false;
       break;
     case SeqCommand::Stop:
+      // Faded before the player stops: its stop silences the voices at once.
+      if (!faded && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING) {
+        FadeOut(stream, len);
+        faded = true;
+      }
       fluid_player_stop(player_);
-      fluid_synth_all_notes_off(synth_, -1);
-      stopped = true;
+      fluid_synth_all_sounds_off(synth_, -1);
       break;
     case SeqCommand::Seek:
       fluid_player_seek(player_, pending.ticks);
@@ -610,18 +682,6 @@ void SdlMediaDevice::RenderMusic(unsigned char *stream, int len) {
     ended = true;
   }
   const int frames = len / 4;
-  if (stopped && !seqPlaying_ && !ended) {
-    // Cut off mid-wave the music would click: what still sounds fades out
-    // instead. The player is stopped already, so its position stays.
-    const int fade = std::min(frames, kFadeFrames);
-    fluid_synth_write_s16(synth_, fade, stream, 0, 2, stream, 1, 2);
-    auto *samples = reinterpret_cast<std::int16_t *>(stream);
-    for (int i = 0; i < fade; ++i)
-      for (int channel = 0; channel < 2; ++channel)
-        samples[2 * i + channel] = std::int16_t(samples[2 * i + channel] * (fade - 1 - i) / fade);
-    fluid_synth_all_sounds_off(synth_, -1);
-    return;
-  }
   // While stopped the synth would only render the silence the mixer already
   // wrote, at a cost in CPU.
   if (!seqPlaying_ && !ended) return;

@@ -3,13 +3,17 @@
 // Audio output and the synthesizer are started on the first open that needs
 // them. The output is let go again a little while after the last sound has
 // ended, so that a silent game costs nothing, and taken back on the next
-// play. One instance per process: SDL's audio is global.
+// play. Opening and closing it are left to a thread of its own (AudioOutput):
+// no command waits on the sound server for longer than a moment. One
+// instance per process: SDL's audio is global.
 #pragma once
 
+#include "media/AudioOutput.h"
 #include "media/MediaDevice.h"
 
 #include <QByteArray>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -40,9 +44,10 @@ public:
   MciError Stop(MciDeviceId id, const MciFlags &flags) override;
   MciError Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) override;
   MciError Mode(MciDeviceId id, TMPModes &mode) override;
+  void EndWaits() override;
 
   // True while the audio output is held.
-  bool AudioActive() const { return audioOpen_; }
+  bool AudioActive() const { return output_->Held(); }
   // How long the output is kept after the last sound has ended.
   void SetReleaseDelay(std::chrono::milliseconds delay);
 
@@ -59,7 +64,11 @@ private:
     int ticks;
   };
 
-  MciError StartAudio();
+  // Sound output is the whole program's: one device layer has it.
+  bool Claim();
+  // The output for a command: Refused when none can be had, Busy when the
+  // sound server does not answer in time.
+  AudioOutput::Status StartAudio();
   // Lets the output go when nothing may sound; UI thread only.
   void ReleaseAudio();
   // Lets the output go after the delay if nothing sounds by then.
@@ -76,20 +85,26 @@ private:
   MciError RequirePlayer();
   MciError OpenWave(const QString &fileName, MciDeviceId &id);
   MciError OpenSequencer(const QString &fileName, MciDeviceId &id);
+  // The open sound as a chunk in the output's format, made once the output
+  // is there; false when it is not.
+  bool RequireChunk(MciError &error);
+  MciError PlayWave(MciDeviceId id, const MciFlags &flags);
   // Ends the sound on the wave channel; true when it was playing.
   bool HaltWave();
   void CloseWave();
   void CloseSequencer();
   void ChannelFinished();
   void RenderMusic(unsigned char *stream, int len);
+  // Renders the start of the buffer from what is sounding, fading to nothing.
+  void FadeOut(unsigned char *stream, int len);
   static void OnChannelFinished(int channel);
-  static void MusicHook(void *self, unsigned char *stream, int len);
+  static void MusicHook(void *self, std::uint8_t *stream, int len);
+  static void OnOutputLost(void *self);
 
   QString soundfont_;
-  bool audioInit_ = false; // SDL's audio subsystem, kept from the first open on
-  bool audioOpen_ = false;
-  int frequency_ = 0;
   std::unique_ptr<QTimer> releaseTimer_;
+  std::unique_ptr<AudioOutput> output_;
+  std::atomic<bool> waitsEnded_{false};
   MciDeviceId nextId_ = 1;
   MciDeviceId NextId();
 
@@ -98,6 +113,7 @@ private:
   std::condition_variable waveEnded_;
   MciDeviceId waveId_ = 0;
   Mix_Chunk *chunk_ = nullptr;
+  QByteArray wave_; // the file, until it is a chunk
   bool wavePlaying_ = false;
   NotifySlot waveSlot_;
 

@@ -1,6 +1,7 @@
 // The real devices: file checks, error codes, sound actually written out
 // (SDL's disk driver), the loop's restart, letting the output go while
 // silent, no audio output, and shutdown.
+#include "app/SessionEnd.h"
 #include "app/TestWindow.h"
 #include "media/LazyMediaDevice.h"
 #include "media/MediaPlayer.h"
@@ -16,9 +17,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <thread>
+#include <unistd.h>
 
 using namespace zanthorix;
 using namespace std::chrono_literals;
@@ -148,6 +152,7 @@ private slots:
   void shutdownNeverHangs();
   void shutdownWhileReleasingNeverHangs();
   void loadedFromItsModule();
+  void terminationEndsAWaitingPlay();
 };
 
 void SdlMediaTest::recognisesFiles() {
@@ -204,6 +209,15 @@ void SdlMediaTest::openErrors() {
     Write(dir.filePath("garbage.mid"), Smf(QByteArray::fromHex("0040408000ff2f00")));
     QCOMPARE(device.Open("Sequencer", dir.filePath("garbage.mid"), wait, id), kMciErrNotMidiFile);
     QCOMPARE(device.Open("CDAudio", DataFile("pop.wav"), wait, id), kMciErrUnknownDeviceType);
+    // Valid files with a huge tail are refused as invalid, without reading them.
+    for (const char *name : {"bgmusic.mid", "pop.wav"}) {
+      const QString huge = dir.filePath(QStringLiteral("huge-") + name);
+      QVERIFY(QFile::copy(DataFile(name), huge));
+      QVERIFY(QFile(huge).resize(3LL << 30));
+    }
+    QCOMPARE(device.Open("Sequencer", dir.filePath("huge-bgmusic.mid"), wait, id),
+             kMciErrNotMidiFile);
+    QCOMPARE(device.Open("WaveAudio", dir.filePath("huge-pop.wav"), wait, id), kMciErrNotWaveFile);
 
     QCOMPARE(device.Open("WaveAudio", DataFile("pop.wav"), wait, id), kMciNoError);
     MciDeviceId second = 0;
@@ -468,6 +482,21 @@ void SdlMediaTest::musicLevelsAndFadeAtStop() {
   const int ms = 44100 / 1000, before = Peak({end - 21 * ms, end - ms}),
             close = Peak({end - ms, end});
   QVERIFY2(before > 300 && close < before / 3, qPrintable(QString("%1 %2").arg(before).arg(close)));
+
+  // What sounded is faded, not cut: the fade fills the start of the last
+  // buffer (the driver writes whole ones of 512 frames), and none of its steps between samples is
+  // larger than the music's own just before it (or than most of the music's, after a quiet spell).
+  std::vector<int> steps;
+  for (auto at = left.begin() + from + 1; at < end - 12 * ms; ++at)
+    steps.push_back(std::abs(*at - at[-1]));
+  std::sort(steps.begin(), steps.end());
+  const auto fade = left.begin() + (end - 1 - left.begin()) / 512 * 512;
+  int steady = steps[steps.size() * 99 / 100], atStop = 0;
+  for (auto at = fade - 1024; at < fade; ++at)
+    steady = std::max(steady, std::abs(*at - at[-1]));
+  for (auto at = fade; at < end; ++at)
+    atStop = std::max(atStop, std::abs(*at - at[-1]));
+  QVERIFY2(atStop <= steady, qPrintable(QString("%1 %2").arg(atStop).arg(steady)));
 }
 
 void SdlMediaTest::noAudioOutput() {
@@ -600,6 +629,42 @@ void SdlMediaTest::loadedFromItsModule() {
   QCOMPARE(device.Play(id, wait), kMciNoError);
   QCOMPARE(device.Close(id, wait), kMciNoError);
   QCOMPARE(device.ErrorText(kMciErrNotMidiFile), MediaErrorText(kMciErrNotMidiFile));
+}
+
+// A sound that holds the game must not hold a termination request: the
+// waiting play returns at once, and the sound goes on until it is closed.
+void SdlMediaTest::terminationEndsAWaitingPlay() {
+  QTemporaryDir dir;
+  const auto le = [](std::uint32_t value, int bytes) {
+    QByteArray out = BigEndian(value, bytes);
+    std::reverse(out.begin(), out.end());
+    return out;
+  };
+  const int rate = 8000, length = 60 * rate; // a minute of quiet, 8-bit mono
+  Write(dir.filePath("long.wav"), "RIFF" + le(36 + length, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+                                      le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) +
+                                      "data" + le(length, 4) + QByteArray(length, '\x80'));
+  int requests = 0;
+  const SessionEnd session([&] { ++requests; });
+  SetSignalHook(&LazyMediaDevice::EndAllWaits);
+  {
+    LazyMediaDevice device(QStringLiteral(ZANTHORIX_MODULE_DIR "/"));
+    TMediaPlayer sound(device, TMPDeviceTypes::dtWaveAudio);
+    sound.FileName = dir.filePath("long.wav");
+    sound.Open();
+    std::thread session([] {
+      std::this_thread::sleep_for(200ms);
+      ::kill(::getpid(), SIGTERM);
+    });
+    sound.SetWait(true);
+    sound.Play();
+    session.join();
+    QCOMPARE(sound.Mode(), mpPlaying);
+    QTRY_COMPARE(requests, 1);
+    sound.Stop();
+    sound.Close();
+  }
+  SetSignalHook(nullptr);
 }
 
 ZANTHORIX_GUI_TEST_MAIN(SdlMediaTest)

@@ -1,0 +1,267 @@
+#include "media/AudioOutput.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <atomic>
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+namespace zanthorix {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A pop waits for up to two buffers before it is heard: at 11.6 ms each a
+// press is answered within about 25 ms, at some cost while music plays.
+constexpr int kChunkFrames = 512;
+constexpr int kWaveVolume = 100; // of MIX_MAX_VOLUME (128): -2 dB; see docs/PERFORMANCE.md
+// After a loss the server is asked again at growing intervals: a restart
+// takes about a second, and asking a missing server costs next to nothing.
+constexpr auto kFirstRetry = std::chrono::milliseconds(250);
+constexpr auto kLongestRetry = std::chrono::seconds(2);
+constexpr auto kExitWait = std::chrono::seconds(1);
+// A new stream may take a second before the server asks for sound.
+constexpr auto kFirstSound = std::chrono::milliseconds(1500);
+
+std::int64_t Now() { return Clock::now().time_since_epoch().count(); }
+
+// What a desktop's volume mixer shows for the game's stream, and the role
+// that its rules go by. SDL's PulseAudio output (also the one used under
+// PipeWire) sets neither, but the client library takes both from here; a
+// player's own setting of a key comes later and wins.
+void DescribeStream() {
+  static const char kProperties[] = "application.icon_name=zanthorix media.role=game";
+  const QByteArray own = qgetenv("PULSE_PROP");
+  if (own.contains("application.icon_name") && own.contains("media.role")) return;
+  qputenv("PULSE_PROP", own.isEmpty() ? QByteArray(kProperties) : kProperties + (' ' + own));
+}
+
+} // namespace
+
+struct AudioOutput::Shared {
+  enum class State { Closed, Opening, Open, Closing };
+  std::mutex mutex;
+  std::condition_variable changed;
+  State state = State::Closed;
+  Client client;
+  bool want = false;    // a sound needs the output
+  bool poke = false;    // try to open now, whatever the last try said
+  bool lost = false;    // the server let the open output go
+  bool refused = false; // the last try to open failed
+  bool stuck = false;   // a request gave up waiting; cleared when the thread is done
+  bool quit = false;
+  bool finished = false;
+  std::uint64_t attempts = 0;
+  std::vector<Mix_Chunk *> garbage;
+  std::atomic<std::int64_t> lastBeat{0};
+  std::atomic<bool> open{false};    // state == Open, for readers that take no lock
+  std::atomic<bool> started{false}; // the mixer has asked for sound since the open
+  std::thread thread;
+};
+
+AudioOutput::AudioOutput(Client client) : shared_(std::make_shared<Shared>()) {
+  DescribeStream();
+  shared_->client = client;
+  shared_->thread = std::thread(&AudioOutput::Run, shared_);
+}
+
+AudioOutput::~AudioOutput() {
+  Shared &s = *shared_;
+  std::unique_lock lock(s.mutex);
+  // Nothing calls the client once this returns.
+  if (s.state == Shared::State::Open) {
+    Mix_HookMusic(nullptr, nullptr);
+    Mix_ChannelFinished(nullptr);
+  }
+  s.client = Client();
+  s.quit = true;
+  s.want = false;
+  s.changed.notify_all();
+  if (s.changed.wait_for(lock, kExitWait, [&s] { return s.finished; })) {
+    lock.unlock();
+    s.thread.join();
+  } else {
+    // Still waiting on the server: it keeps its share of the state.
+    s.thread.detach();
+  }
+}
+
+std::mutex &AudioOutput::MixerMutex() { return shared_->mutex; }
+
+bool AudioOutput::IsOpenLocked() const { return shared_->state == Shared::State::Open; }
+
+AudioOutput::Status AudioOutput::Acquire(std::chrono::milliseconds bound) {
+  Shared &s = *shared_;
+  std::unique_lock lock(s.mutex);
+  s.want = true;
+  if (s.state == Shared::State::Open) return Status::Open;
+  if (s.stuck) return Status::Busy;
+  s.poke = true;
+  const std::uint64_t attempts = s.attempts;
+  s.changed.notify_all();
+  if (!s.changed.wait_for(
+          lock, bound, [&] { return s.state == Shared::State::Open || s.attempts != attempts; })) {
+    s.stuck = true;
+    return Status::Busy;
+  }
+  return s.state == Shared::State::Open ? Status::Open : Status::Refused;
+}
+
+void AudioOutput::Release() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->want = false;
+  shared_->changed.notify_all();
+}
+
+bool AudioOutput::Held() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->state != Shared::State::Closed;
+}
+
+bool AudioOutput::Wanted() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->want;
+}
+
+void AudioOutput::Free(Mix_Chunk *chunk) {
+  if (!chunk) return;
+  std::lock_guard lock(shared_->mutex);
+  if (shared_->state == Shared::State::Open) {
+    Mix_FreeChunk(chunk);
+  } else {
+    shared_->garbage.push_back(chunk);
+    shared_->changed.notify_all();
+  }
+}
+
+void AudioOutput::Beat() {
+  shared_->lastBeat.store(Now(), std::memory_order_relaxed);
+  shared_->started.store(true, std::memory_order_relaxed);
+}
+
+bool AudioOutput::Stalled(std::chrono::milliseconds limit) const {
+  const auto since = Clock::duration(Now() - shared_->lastBeat.load(std::memory_order_relaxed));
+  const bool started = shared_->started.load(std::memory_order_relaxed);
+  return shared_->open.load() && since > (started ? Clock::duration(limit) : kFirstSound);
+}
+
+void AudioOutput::Run(std::shared_ptr<Shared> shared) {
+  Shared &s = *shared;
+  using State = Shared::State;
+  bool init = false;
+  Clock::duration backoff = kFirstRetry;
+  Clock::time_point retryAt = Clock::time_point::max();
+  // SDL tells of a lost output through its event queue, from the audio thread.
+  struct Watch {
+    static int Event(void *data, SDL_Event *event) {
+      if (event->type != SDL_AUDIODEVICEREMOVED || event->adevice.iscapture ||
+          !event->adevice.which)
+        return 0;
+      auto &s = *static_cast<Shared *>(data);
+      std::lock_guard lock(s.mutex);
+      if (s.state == State::Open) s.lost = true;
+      s.changed.notify_all();
+      return 0;
+    }
+  };
+
+  std::unique_lock lock(s.mutex);
+  for (;;) {
+    if (s.state == State::Closed && !s.garbage.empty()) {
+      for (Mix_Chunk *chunk : s.garbage)
+        Mix_FreeChunk(chunk); // with the output closed: no lock of the mixer's
+      s.garbage.clear();
+    }
+    if (s.state == State::Open && (s.lost || !s.want || s.quit)) {
+      s.state = State::Closing;
+      s.open = false;
+      Mix_HookMusic(nullptr, nullptr);
+      Mix_ChannelFinished(nullptr);
+      if (s.lost && s.client.lost) s.client.lost(s.client.data);
+      const bool lost = s.lost;
+      lock.unlock();
+      // Waits for the audio thread, which waits for the server.
+      Mix_CloseAudio();
+      lock.lock();
+      s.state = State::Closed;
+      s.lost = false;
+      s.stuck = false;
+      if (lost) {
+        s.poke = true;
+        backoff = kFirstRetry;
+      }
+      s.changed.notify_all();
+      continue;
+    }
+    if (s.quit) break;
+    if (s.state == State::Closed && s.want && (s.poke || Clock::now() >= retryAt)) {
+      s.poke = false;
+      s.state = State::Opening;
+      lock.unlock();
+      bool open = false;
+      if (!init) {
+        // A termination request must reach the game, not SDL.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
+        // Read by SDL's PipeWire output; its PulseAudio one reads PULSE_PROP.
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
+        init = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (init) SDL_AddEventWatch(&Watch::Event, &s);
+      }
+      // No format changes allowed: SDL converts, so the hook always writes
+      // 16-bit stereo at our rate, and chunks stay valid across reopening.
+      if (init)
+        open = Mix_OpenAudioDevice(Frequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) == 0;
+      lock.lock();
+      ++s.attempts;
+      s.stuck = false;
+      s.refused = !open;
+      if (open) {
+        if (s.client.music) {
+          Mix_ReserveChannels(1);
+          Mix_Volume(WaveChannel, kWaveVolume);
+          Mix_ChannelFinished(s.client.channelFinished);
+          Mix_HookMusic(s.client.music, s.client.data);
+        }
+        s.lastBeat.store(Now(), std::memory_order_relaxed);
+        s.started = false;
+        s.state = State::Open;
+        s.open = true;
+        retryAt = Clock::time_point::max();
+        backoff = kFirstRetry;
+      } else {
+        s.state = State::Closed;
+        // Kept trying while a sound needs the output: the server may come back.
+        retryAt = Clock::now() + backoff;
+        backoff = std::min<Clock::duration>(backoff * 2, kLongestRetry);
+      }
+      s.changed.notify_all();
+      continue;
+    }
+    if (s.state == State::Closed && s.want && s.refused)
+      s.changed.wait_until(lock, retryAt);
+    else
+      s.changed.wait(lock);
+  }
+  lock.unlock();
+  if (init) {
+    SDL_DelEventWatch(&Watch::Event, &s);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  lock.lock();
+  for (Mix_Chunk *chunk : s.garbage)
+    Mix_FreeChunk(chunk);
+  s.garbage.clear();
+  s.finished = true;
+  s.changed.notify_all();
+}
+
+} // namespace zanthorix
