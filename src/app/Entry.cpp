@@ -10,6 +10,7 @@
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"
 #include "scores/HighScores.h"
+#include "scores/ReadOnlyGameFolder.h"
 
 namespace zanthorix {
 
@@ -39,6 +40,11 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   LazyMediaDevice media(folder); // outlives the window, whose players use it
 
   Services services;
+#ifdef ZANTHORIX_READ_ONLY_GAME_FOLDER
+  PosixScoreFileSystem files;
+  ReadOnlyGameFolder systemData(files, folder.toStdString());
+  services.scoreFiles = &systemData;
+#endif
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = folder;
