@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; cat "$scratch/log" 2>/dev/null; exit 1; }
 
 make deb >"$scratch/build.log" 2>&1 || { tail -40 "$scratch/build.log"; fail "make deb"; }
 deb=$(ls build-deb/zanthorix_*.deb)
-lintian --fail-on error,warning "$deb" || fail "lintian"
+lintian --fail-on error,warning build-deb/zanthorix_*.changes || fail "lintian"
 # Installing into a root and playing as another user take root.
 if [ "$(id -u)" -ne 0 ]; then
   echo "SKIP: installing and playing the package need root; it was built and checked"
