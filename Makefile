@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all test check clean format install uninstall fuzz bench deb windows windows-check
+.PHONY: all test check clean format install uninstall fuzz bench dist deb windows windows-check
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
@@ -19,7 +19,7 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-*
+	rm -rf build build-* zanthorix-*.tar.xz
 
 # Figures of start-up, memory, press latency and idle cost; see docs/PERFORMANCE.md.
 BENCH_RUNS ?= 10
@@ -60,15 +60,33 @@ fuzz: fuzz-out/fuzz_highscorefile
 	./fuzz-out/fuzz_highscorefile -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 		-artifact_prefix=fuzz-out/ fuzz-out/corpus tests/fuzz/corpus
 
-# The Debian package, built with dpkg-buildpackage from a copy of the tree
-# without build folders, so that the tree itself stays clean. The .deb, its
-# .buildinfo and .changes land in build-deb/.
-deb:
-	rm -rf build-deb && mkdir -p build-deb/zanthorix
-	ls -A | grep -vxE '\.git|build.*|fuzz-out|obj-.*' | xargs tar -c | tar -x -C build-deb/zanthorix
-	cd build-deb/zanthorix && dpkg-buildpackage -us -uc -b -j$(JOBS)
-	rm -rf build-deb/zanthorix
-	@ls build-deb/*.deb
+# The source release: every file git knows of in the tree (and new ones not
+# ignored) but the Debian packaging, in name order, dated by the latest entry
+# of debian/changelog and owned by root, so that the same tree always gives
+# the same tarball.
+VERSION := $(shell awk 'NR == 1 { gsub(/[()]/, "", $$2); sub(/-[^-]*$$/, "", $$2); print $$2 }' debian/changelog)
+DIST = zanthorix-$(VERSION)
+DIST_DATE = $(shell sed -n 's/^ -- .*>  //p' debian/changelog | head -1)
+dist:
+	@git rev-parse --show-toplevel >/dev/null 2>&1 || { echo "make dist needs a git checkout"; exit 1; }
+	git ls-files -z --cached --others --exclude-standard -- . ':!debian' | sort -zu | \
+	  tar --create --null --no-recursion --files-from=- --format=gnu --sort=name \
+	    --mtime="$(DIST_DATE)" --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX \
+	    --transform='s,^,$(DIST)/,' | xz --threads=1 -6 >$(DIST).tar.xz.part
+	mv $(DIST).tar.xz.part $(DIST).tar.xz
+	@echo "$(DIST).tar.xz"
+
+# The Debian source package (3.0 (quilt): the release tarball and the tree's
+# debian/) and the binary package, built in build-deb/ so that the tree
+# stays clean; the tests run in the build unless DEB_BUILD_OPTIONS has nocheck.
+deb: dist
+	rm -rf build-deb && mkdir -p build-deb
+	cp $(DIST).tar.xz build-deb/zanthorix_$(VERSION).orig.tar.xz
+	tar -xf build-deb/zanthorix_$(VERSION).orig.tar.xz -C build-deb
+	cp -a debian build-deb/$(DIST)/
+	cd build-deb/$(DIST) && dpkg-buildpackage -us -uc -j$(JOBS)
+	rm -rf build-deb/$(DIST)
+	@ls build-deb/*.dsc build-deb/*.deb
 
 # The Windows release, cross-built with MinGW-w64 against a Qt built once
 # from Debian's source (25 to 40 minutes the first time, then cached): the

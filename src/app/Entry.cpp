@@ -10,6 +10,7 @@
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"
 #include "scores/HighScores.h"
+#include "scores/ReadOnlyGameFolder.h"
 
 namespace zanthorix {
 
@@ -40,6 +41,11 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   SetSignalHook(&LazyMediaDevice::EndAllWaits);
 
   Services services;
+#ifdef ZANTHORIX_READ_ONLY_GAME_FOLDER
+  PosixScoreFileSystem files;
+  ReadOnlyGameFolder systemData(files, folder.toStdString());
+  services.scoreFiles = &systemData;
+#endif
   services.rng = &rng;
   services.dialogs = &dialogs;
   services.programFolder = folder;

@@ -75,6 +75,8 @@ template <class F> struct Finally {
   F f;
   ~Finally() { f(); }
 };
+// Clang before 17 deduces no template arguments for an aggregate by itself.
+template <class F> Finally(F) -> Finally<F>;
 
 } // namespace
 

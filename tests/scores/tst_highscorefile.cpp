@@ -1,5 +1,6 @@
 // The high-score file: its bytes, short and long files, and saves that fail.
 #include "scores/HighScoreFile.h"
+#include "scores/ReadOnlyGameFolder.h"
 #include "scores/Windows1252.h"
 
 #include <QFile>
@@ -119,6 +120,7 @@ private slots:
   void threeAndAHalfRecords();
   void longerFileIsCutToFifty();
   void unwritableGameFolderGivesAPlayersOwnTable();
+  void systemGameFolderIsNeverWritten();
   void folderInsteadOfFile();
   void savedThroughALink();
   void failedSaveKeepsTheOldFile();
@@ -264,6 +266,34 @@ void HighScoreFileTest::unwritableGameFolderGivesAPlayersOwnTable() {
   tables_ = HighScoreTables{};
   QCOMPARE(Load(), QString());
   QCOMPARE(tables_.Tables[0][0].Name(), std::string("New"));
+}
+
+// Installed as system data, the game folder is never written, though this
+// player (root too) could: with no home nothing is saved; a table found
+// there only seeds the player's own.
+void HighScoreFileTest::systemGameFolderIsNeverWritten() {
+  ReadOnlyGameFolder system(files_, folder_);
+  const auto load = [&] { return Ex([&] { LoadHighScores(tables_, folder_, system); }); };
+  const auto save = [&] { return Ex([&] { SaveHighScores(tables_, folder_, system); }); };
+  for (const bool home : {false, true}) {
+    if (!home)
+      files_.user.clear();
+    else
+      files_.user = home_->path().toStdString() + "/Mirrowdale/Zanthorix/";
+    QCOMPARE(load(), QString());
+    QCOMPARE(save(), QString());
+    QVERIFY(QDir(dir_->path()).isEmpty());
+    QCOMPARE(Read(own_).size(), home ? 50 * 108 : 0);
+  }
+  const QByteArray lived = LivedInFile(5);
+  Write(lived);
+  QVERIFY(QFile::remove(own_));
+  QCOMPARE(load(), QString());
+  InsertHighScore(tables_, 3, 1, "New", 99);
+  QCOMPARE(save(), QString());
+  QCOMPARE(Read(), lived);
+  QVERIFY(OnlyTheFileInFolder());
+  QCOMPARE(Read(own_).left(4), QByteArray("\x03New"));
 }
 
 void HighScoreFileTest::folderInsteadOfFile() {
