@@ -4,6 +4,7 @@
 #include "gui/GameView.h"
 #include "ui_About.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +20,8 @@ TfrmAbout::TfrmAbout(const GameView &main, QWidget *parent)
                  Qt::WindowCloseButtonHint);
   setFixedSize(241, 193);
   setAttribute(Qt::WA_QuitOnClose, false);
-  ui_->imgIcon->setPixmap(QIcon(QStringLiteral(":/icon/zanthorix.ico")).pixmap(32, 32));
+  // The program's icon at 32 pixels, the picture of the .ico.
+  ui_->imgIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   ui_->lblProduct->adjustSize();
   ui_->lblPlayer->adjustSize();
   FitCredits();
@@ -32,8 +34,10 @@ TfrmAbout::~TfrmAbout() { delete ui_; }
 // line would fall outside the box, so the letters are narrowed until it fits.
 void TfrmAbout::FitCredits() {
   QLabel *label = ui_->lblCredits;
+  // Each narrowed font costs a font of its own to load: only when needed.
+  if (label->heightForWidth(label->width()) <= label->height()) return;
   QFont font = label->font();
-  for (int stretch = 100; stretch >= 70; stretch -= 5) {
+  for (int stretch = 95; stretch >= 70; stretch -= 5) {
     font.setStretch(stretch);
     label->setFont(font);
     if (label->heightForWidth(label->width()) <= label->height()) return;
