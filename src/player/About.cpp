@@ -4,7 +4,6 @@
 #include "gui/GameView.h"
 #include "ui_About.h"
 
-#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,8 +19,7 @@ TfrmAbout::TfrmAbout(const GameView &main, QWidget *parent)
                  Qt::WindowCloseButtonHint);
   setFixedSize(241, 193);
   setAttribute(Qt::WA_QuitOnClose, false);
-  // The program's icon at 32 pixels, the picture of the .ico.
-  ui_->imgIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+  ui_->imgIcon->setPixmap(QIcon(QStringLiteral(":/icon/zanthorix.ico")).pixmap(32, 32));
   ui_->lblProduct->adjustSize();
   ui_->lblPlayer->adjustSize();
   FitCredits();
