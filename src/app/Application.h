@@ -5,6 +5,8 @@
 #include "gui/Guarded.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QList>
 
 #include <exception>
 
@@ -33,6 +35,12 @@ public:
 private:
   Dialogs *dialogs_ = nullptr;
 };
+
+// The program's icon in the given sizes, ascending, each read from its
+// picture only when a size is asked for.
+QIcon ProgramIcon(QList<int> sizes);
+inline const QList<int> IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
+inline const QList<int> SmallIconSizes{16, 32};
 
 // The error box's text: the message, with a full stop added when its last
 // character sorts after one.

@@ -58,6 +58,10 @@ TfrmZanthorix::TfrmZanthorix(const Services &services, QWidget *parent)
   Route(ui_->mnuHelpAbout, &TfrmZanthorix::mnuHelpAboutClick);
 
   ApplyClientSize();
+  // Until the board is first painted the program offers only the small icon
+  // sizes: the X window system takes every size offered when a window is
+  // made, and reading the large ones would hold up the first picture.
+  QApplication::setWindowIcon(ProgramIcon(SmallIconSizes));
   Guarded([this] { FormCreate(); });
 }
 
@@ -154,6 +158,7 @@ void TfrmZanthorix::FormPaint(QPainter &painter) {
     QMetaObject::invokeMethod(
         this,
         [this] {
+          QApplication::setWindowIcon(ProgramIcon(IconSizes));
           if (isVisible()) FormShow();
         },
         Qt::QueuedConnection);

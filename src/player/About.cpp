@@ -32,8 +32,10 @@ TfrmAbout::~TfrmAbout() { delete ui_; }
 // line would fall outside the box, so the letters are narrowed until it fits.
 void TfrmAbout::FitCredits() {
   QLabel *label = ui_->lblCredits;
+  // Each narrowed font costs a font of its own to load: only when needed.
+  if (label->heightForWidth(label->width()) <= label->height()) return;
   QFont font = label->font();
-  for (int stretch = 100; stretch >= 70; stretch -= 5) {
+  for (int stretch = 95; stretch >= 70; stretch -= 5) {
     font.setStretch(stretch);
     label->setFont(font);
     if (label->heightForWidth(label->width()) <= label->height()) return;

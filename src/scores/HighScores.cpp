@@ -27,6 +27,9 @@ ScoreFileSystem &Files(const ScoreServices &services) {
 // A display column: borderless, lines centred, and of one colour with the
 // page it sits on, which a style may draw lighter than the window's face.
 void MakeColumn(QTextEdit *box) {
+  // The lines are laid out once, with the options below, not once per option.
+  const QString lines = box->toPlainText();
+  box->clear();
   box->setReadOnly(true);
   box->setTextInteractionFlags(Qt::NoTextInteraction);
   box->setContextMenuPolicy(Qt::NoContextMenu);
@@ -39,6 +42,7 @@ void MakeColumn(QTextEdit *box) {
   option.setAlignment(Qt::AlignHCenter);
   option.setWrapMode(QTextOption::NoWrap);
   box->document()->setDefaultTextOption(option);
+  box->setPlainText(lines);
   // The text may be taller or wider than the box (the score column's empty
   // eleventh line, a long name), but the wheel and the keys never scroll it
   // off the place numbers.
@@ -72,8 +76,8 @@ QString Shown(const HighScoreEntry &entry) {
 TfrmHighScores::TfrmHighScores(const ScoreServices &services, const GameView &main, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      ui_(new Ui::TfrmHighScores), services_(services), main_(main), tables_(*services.highScores) {
-  ui_->setupUi(this);
+      services_(services), main_(main), tables_(*services.highScores) {
+  setObjectName(QStringLiteral("TfrmHighScores"));
   // The fixed layout is made for an 11-pixel font.
   QFont small = font();
   small.setPixelSize(11);
@@ -81,6 +85,16 @@ TfrmHighScores::TfrmHighScores(const ScoreServices &services, const GameView &ma
   setFixedSize(273, 280);
   // The game ends with its main window, whether or not this one is open.
   setAttribute(Qt::WA_QuitOnClose, false);
+  CentreOnScreen(this);
+  Guarded([this] { FormCreate(); });
+}
+
+// The controls are made when first needed, mostly at the first showing:
+// making them at start-up would hold up the main window's first picture.
+Ui::TfrmHighScores *TfrmHighScores::ui() {
+  if (ui_) return ui_;
+  ui_ = new Ui::TfrmHighScores;
+  ui_->setupUi(this);
   MakeColumn(ui_->txtNames);
   MakeColumn(ui_->txtScores);
   setTabOrder(ui_->btnOK, ui_->tabHighScores->tabBar());
@@ -94,9 +108,12 @@ TfrmHighScores::TfrmHighScores(const ScoreServices &services, const GameView &ma
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui_->btnOK); });
   connect(ui_->btnEraseScores, &QPushButton::clicked, this,
           [this] { btnEraseScoresClick(ui_->btnEraseScores); });
+  return ui_;
+}
 
-  CentreOnScreen(this);
-  Guarded([this] { FormCreate(); });
+void TfrmHighScores::setVisible(bool visible) {
+  if (visible) ui();
+  QWidget::setVisible(visible);
 }
 
 TfrmHighScores::~TfrmHighScores() {
@@ -118,7 +135,7 @@ void TfrmHighScores::showEvent(QShowEvent *event) {
 }
 
 void TfrmHighScores::FormShow() {
-  ui_->tabHighScores->setTabIndex(main_.BallKindsInPlay() - 3);
+  ui()->tabHighScores->setTabIndex(main_.BallKindsInPlay() - 3);
   tabHighScoresChange(nullptr);
   setWindowTitle(QStringLiteral("High Scores - ") + main_.CurrentPlayerName());
 }
@@ -127,20 +144,20 @@ void TfrmHighScores::tabHighScoresChange(QObject *) {
   // Hiding a column that has the focus passes it on to the next control,
   // Erase Scores; it goes back to the column once the column is shown.
   QWidget *focused = focusWidget();
-  if (focused != ui_->txtNames && focused != ui_->txtScores) focused = nullptr;
-  ui_->txtNames->hide();
-  ui_->txtScores->hide();
-  const HighScoreTable &table = tables_.Tables.at(ui_->tabHighScores->tabIndex());
+  if (focused != ui()->txtNames && focused != ui()->txtScores) focused = nullptr;
+  ui()->txtNames->hide();
+  ui()->txtScores->hide();
+  const HighScoreTable &table = tables_.Tables.at(ui()->tabHighScores->tabIndex());
   QStringList names;
   QStringList scores;
   for (const HighScoreEntry &entry : table) {
     names << Shown(entry);
     scores << QString::number(entry.Score);
   }
-  SetLines(ui_->txtNames, names);
-  SetLines(ui_->txtScores, scores);
-  ui_->txtNames->show();
-  ui_->txtScores->show();
+  SetLines(ui()->txtNames, names);
+  SetLines(ui()->txtScores, scores);
+  ui()->txtNames->show();
+  ui()->txtScores->show();
   if (focused) focused->setFocus(Qt::OtherFocusReason);
 }
 
@@ -154,7 +171,7 @@ void TfrmHighScores::keyPressEvent(QKeyEvent *event) {
     QWidget::keyPressEvent(event);
     return;
   }
-  QPushButton *pressed = ui_->btnOK;
+  QPushButton *pressed = ui()->btnOK;
   if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused->isEnabled()) {
     QStyleOptionButton option;
     option.initFrom(focused);

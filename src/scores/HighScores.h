@@ -33,7 +33,8 @@ public:
   TfrmHighScores(const ScoreServices &services, const GameView &main, QWidget *parent = nullptr);
   ~TfrmHighScores() override;
 
-  Ui::TfrmHighScores *ui() const { return ui_; }
+  Ui::TfrmHighScores *ui();
+  void setVisible(bool visible) override;
 
 public slots:
   void tabHighScoresChange(QObject *sender = nullptr);
@@ -49,7 +50,7 @@ private:
   void FormShow();
   void FormDestroy();
 
-  Ui::TfrmHighScores *ui_;
+  Ui::TfrmHighScores *ui_ = nullptr;
   ScoreServices services_;
   const GameView &main_;
   HighScoreTables &tables_;
