@@ -71,9 +71,12 @@ AudioOutput::AudioOutput(Client client) : shared_(std::make_shared<Shared>()) {
   shared_->thread = std::thread(&AudioOutput::Run, shared_);
 }
 
-AudioOutput::~AudioOutput() {
+AudioOutput::~AudioOutput() { Shutdown(); }
+
+void AudioOutput::Shutdown() {
   Shared &s = *shared_;
   std::unique_lock lock(s.mutex);
+  if (s.quit) return;
   // Nothing calls the client once this returns.
   if (s.state == Shared::State::Open) {
     Mix_HookMusic(nullptr, nullptr);
