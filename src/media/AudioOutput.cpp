@@ -263,6 +263,8 @@ void AudioOutput::Run(std::shared_ptr<Shared> shared) {
   for (Mix_Chunk *chunk : s.garbage)
     Mix_FreeChunk(chunk);
   s.garbage.clear();
+  // SDL keeps its error text per thread, and frees it only when told.
+  SDL_TLSCleanup();
   s.finished = true;
   s.changed.notify_all();
 }
