@@ -71,9 +71,12 @@ AudioOutput::AudioOutput(Client client) : shared_(std::make_shared<Shared>()) {
   shared_->thread = std::thread(&AudioOutput::Run, shared_);
 }
 
-AudioOutput::~AudioOutput() {
+AudioOutput::~AudioOutput() { Shutdown(); }
+
+void AudioOutput::Shutdown() {
   Shared &s = *shared_;
   std::unique_lock lock(s.mutex);
+  if (s.quit) return;
   // Nothing calls the client once this returns.
   if (s.state == Shared::State::Open) {
     Mix_HookMusic(nullptr, nullptr);
@@ -260,6 +263,8 @@ void AudioOutput::Run(std::shared_ptr<Shared> shared) {
   for (Mix_Chunk *chunk : s.garbage)
     Mix_FreeChunk(chunk);
   s.garbage.clear();
+  // SDL keeps its error text per thread, and frees it only when told.
+  SDL_TLSCleanup();
   s.finished = true;
   s.changed.notify_all();
 }

@@ -33,9 +33,11 @@ public:
   static constexpr int WaveChannel = 0;
 
   explicit AudioOutput(Client client);
-  // Ends the thread; gives up waiting for it after a moment, so that a
-  // stuck server cannot hold the game's exit.
   ~AudioOutput();
+  // Ends the thread; gives up waiting for it after a moment, so that a
+  // stuck server cannot hold the game's exit. Nothing calls the client
+  // once this has begun.
+  void Shutdown();
   AudioOutput(const AudioOutput &) = delete;
   AudioOutput &operator=(const AudioOutput &) = delete;
 

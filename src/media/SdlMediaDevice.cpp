@@ -102,7 +102,7 @@ SdlMediaDevice::~SdlMediaDevice() {
   CloseWave();
   CloseSequencer();
   // Once the output is gone nothing calls back into the synthesizer.
-  output_.reset();
+  output_->Shutdown();
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
   SdlMediaDevice *self = this;
