@@ -40,6 +40,11 @@ Stats Summarise(std::vector<double> values) {
 
 pid_t Spawn(const std::vector<std::string> &command, const std::vector<std::string> &env) {
   const pid_t pid = fork();
+  // A failed fork's -1 must never reach kill(): it would signal every process.
+  if (pid < 0) {
+    std::perror("fork");
+    std::exit(1);
+  }
   if (pid == 0) {
     for (const std::string &assignment : env)
       putenv(strdup(assignment.c_str()));

@@ -47,6 +47,11 @@ constexpr int kRate = 44100;
 
 pid_t Spawn(const std::vector<std::string> &command, int out = -1) {
   const pid_t pid = fork();
+  // A failed fork's -1 must never reach kill(): it would signal every process.
+  if (pid < 0) {
+    std::perror("fork");
+    std::exit(1);
+  }
   if (pid == 0) {
     if (out >= 0) dup2(out, 1);
     if (!freopen("/dev/null", "w", stderr)) _exit(126);
