@@ -4,11 +4,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <csignal>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -43,7 +46,8 @@ struct Game {
   QTemporaryDir data;
   QProcess process;
   QString scores;
-  QString ownScores; // the player's own table
+  QString ownScores;       // the player's own table
+  bool keepErrors = false; // what the game says on stderr stays readable
 
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
@@ -65,7 +69,8 @@ struct Game {
     for (const QString &assignment : extraEnv)
       env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
     process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels
+                                             : QProcess::ForwardedErrorChannel);
     QStringList command{folder.filePath("zanthorix")};
     if (asPlayer) { // a game folder of root's, folders of the player's own
       QVERIFY(::chmod(qPrintable(folder.path()), 0755) == 0 &&
@@ -81,13 +86,17 @@ struct Game {
   // Lets the game come up (this paces the test; it asserts no duration).
   void Settle(int ms = 1500) { QTest::qWait(ms); }
 
-  void Signal(int signal) { ::kill(pid_t(process.processId()), signal); }
+  // Only ever the game itself, while it runs.
+  void Signal(int signal) {
+    if (process.state() == QProcess::Running && process.processId() > 0)
+      ::kill(pid_t(process.processId()), signal);
+  }
 
   // Ends it the orderly way; it must be gone in good time, with status 0.
   void End(int signal = SIGTERM, int times = 1) {
     for (int i = 0; i < times; ++i)
       Signal(signal);
-    QVERIFY(process.waitForFinished(20000));
+    QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(20000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
   }
@@ -122,38 +131,128 @@ class FaultTest : public QObject {
 private slots:
   void terminateDuringPlaySavesTables();
   void terminateWhileABoxIsOpen();
+  void displayGoneSavesTables();
   void scoreFilesThePlayerCannotWrite();
   void killDuringSaveLeavesWholeFile();
   void fullDiskAtExitKeepsOldFile();
+  void rootKeepsThePlayersFiles();
+  void unnameablePlacesAreRefused();
   void damagedFilesNeverCrash();
   void noDisplaySaysSoInOneLine();
 };
 
+// A burst of requests that goes on until the game is gone still ends it
+// with status 0. A hang-up or interrupt ignored at start (nohup) stays
+// ignored.
 void FaultTest::terminateDuringPlaySavesTables() {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
     Game game;
     game.Start();
     game.Settle();
+    if (signal == SIGTERM) {
+      for (int i = 0; i < 10000 && !game.process.waitForFinished(2); ++i)
+        game.Signal(SIGTERM);
+    }
     game.End(signal);
     QCOMPARE(ReadAll(game.scores), DefaultFile());
   }
+  for (int signal : {SIGHUP, SIGINT}) {
+    Game game;
+    game.process.setChildProcessModifier([signal] { ::signal(signal, SIG_IGN); });
+    game.Start();
+    game.Settle();
+    game.Signal(signal);
+    game.Settle(500);
+    QCOMPARE(game.process.state(), QProcess::Running);
+    game.End();
+  }
 }
 
-// The name prompt, a question, a start-up box: each is answered as Cancel or
-// No would answer it, the game ends and saves. A second request does no harm.
+// The name prompt (with a stored name that is not UTF-8; with a store that
+// cannot be written), a question, two start-up boxes: one request answers
+// the open box as Cancel or No would and every box after it at once, and the
+// game ends and saves. Cancel leaves the stored name's bytes as they were.
 void FaultTest::terminateWhileABoxIsOpen() {
-  for (const QString command : {"mnuOptionsUser", "mnuBalls3", ""}) {
+  struct Case {
+    const char *command;
+    QByteArray settings; // empty: the settings file is a FIFO
+    const char *said;
+  };
+  const Case cases[] = {
+      {"mnuOptionsUser", "[v1.0]\nUser=Ren\xe9\n", ""},
+      {"mnuOptionsUser", "", "Zanthorix: Error writing user name to registry!\n"},
+      {"mnuBalls3", "[v1.0]\n", ""},
+      {"", "[v1.0]\nUser=a, b\n",
+       "Zanthorix: Invalid data type for 'User'\nZanthorix: Read beyond end of file.\n"},
+  };
+  for (const Case &c : cases) {
     Game game;
-    if (command.isEmpty()) WriteAll(game.scores, DefaultFile().left(300)); // a box at start-up
-    game.Start({"LD_PRELOAD=" + QString(command.isEmpty() ? "" : ZANTHORIX_COMMAND),
+    game.keepErrors = true;
+    QVERIFY(QDir(game.config.path()).mkdir("Mirrowdale"));
+    const QString settings = game.config.filePath("Mirrowdale/Zanthorix.conf");
+    if (c.settings.isEmpty())
+      QCOMPARE(::mkfifo(qPrintable(settings), 0666), 0);
+    else
+      WriteAll(settings, c.settings);
+    const bool startUp = *c.command == '\0';
+    if (startUp) WriteAll(game.scores, DefaultFile().left(300));
+    game.Start({"LD_PRELOAD=" + QString(startUp ? "" : ZANTHORIX_COMMAND),
                 "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
-                "ZANTHORIX_TEST_COMMAND=" + command});
+                QStringLiteral("ZANTHORIX_TEST_COMMAND=") + c.command});
     game.Settle(2500);
-    game.End(SIGTERM, command.isEmpty() ? 1 : 2);
-    QCOMPARE(ReadAll(game.scores), command.isEmpty()
-                                       ? DefaultFile().left(300) + QByteArray(FileSize - 300, 0)
-                                       : DefaultFile());
+    game.End();
+    QCOMPARE(ReadAll(game.scores),
+             startUp ? DefaultFile().left(300) + QByteArray(FileSize - 300, 0) : DefaultFile());
+    if (!c.settings.isEmpty()) QCOMPARE(ReadAll(settings), c.settings);
+    const QByteArray said = game.process.readAllStandardError();
+    QVERIFY2(said.contains(c.said), said);
   }
+}
+
+// The display goes away under the game (the X server or the Wayland
+// compositor ends at logout, alone or with a termination request): Qt ends
+// the program at once, and the tables are saved all the same.
+void FaultTest::displayGoneSavesTables() {
+  QTemporaryDir runtime;
+  QVERIFY(::chmod(qPrintable(runtime.path()), 0700) == 0);
+  const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+  const QString weston = QStandardPaths::findExecutable("weston");
+  if (xvfb.isEmpty() && weston.isEmpty()) QSKIP("neither Xvfb nor weston is installed");
+  int rounds = 0;
+  for (const bool wayland : {false, true}) {
+    for (const int ending : {SIGKILL, SIGTERM, SIGTERM | 0x100}) {
+      if ((wayland ? weston : xvfb).isEmpty()) continue;
+      QProcess server;
+      QStringList env;
+      if (wayland) {
+        server.setProcessEnvironment([&] {
+          QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+          e.insert("XDG_RUNTIME_DIR", runtime.path());
+          return e;
+        }());
+        server.start(weston, {"--backend=headless-backend.so", "--socket=zanthorix-test"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.filePath("zanthorix-test")), 20000);
+        env = QStringList{"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=zanthorix-test",
+                          "XDG_RUNTIME_DIR=" + runtime.path(), "QT_IM_MODULE=compose"};
+      } else {
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp"});
+        QVERIFY(server.waitForReadyRead(20000));
+        env = QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + server.readLine().trimmed()};
+      }
+      Game game;
+      game.Start(env);
+      game.Settle(2500);
+      QCOMPARE(game.process.state(), QProcess::Running);
+      if (server.state() == QProcess::Running && server.processId() > 0)
+        ::kill(pid_t(server.processId()), ending & 0xff);
+      if (ending & 0x100) game.Signal(SIGTERM);
+      QVERIFY(game.process.waitForFinished(20000));
+      QVERIFY(server.waitForFinished(20000));
+      QCOMPARE(ReadAll(game.scores), DefaultFile());
+      ++rounds;
+    }
+  }
+  qInfo("%d displays went away", rounds);
 }
 
 // Installed for everyone, the game folder belongs to root; the player is
@@ -176,6 +275,15 @@ void FaultTest::scoreFilesThePlayerCannotWrite() {
     }
     game.Start({}, true);
     game.Settle();
+    QFile held(game.scores);
+    if (kind == 0666) {
+      // Another game reading the shared file: the save in place waits for it.
+      QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_SH) == 0);
+      game.Signal(SIGTERM);
+      game.Settle(1000);
+      QCOMPARE(ReadAll(game.scores), lived);
+      held.close();
+    }
     game.End();
     QCOMPARE(ReadAll(kind == 0666 ? game.scores : game.ownScores),
              kind > 1 ? lived.left(FileSize) : DefaultFile());
@@ -215,25 +323,86 @@ void FaultTest::killDuringSaveLeavesWholeFile() {
   qInfo("%d kills: %d left the old file, %d the new one", rounds, oldKept, newWritten);
 }
 
-// Every write to the high-score file fails as on a full disk: the old file
-// stays whole and the game reports the error instead of ending.
+// Every write to the high-score file fails, as on a full disk or beyond the
+// file-size limit: the old file stays whole, and the error, which no one is
+// left to answer once the session has asked the game to end, goes to stderr.
 void FaultTest::fullDiskAtExitKeepsOldFile() {
+  for (const bool limit : {false, true}) {
+    Game game;
+    game.keepErrors = true;
+    QByteArray old = DefaultFile();
+    old[104] = char(55);
+    WriteAll(game.scores, old);
+    if (limit) {
+      game.process.setChildProcessModifier([] {
+        const rlimit size{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+      });
+    }
+    game.Start(limit ? QStringList{}
+                     : QStringList{QStringLiteral("LD_PRELOAD=") + ZANTHORIX_FAILWRITE,
+                                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
+    game.Settle();
+    game.End();
+    QCOMPARE(ReadAll(game.scores), old);
+    const QByteArray said = game.process.readAllStandardError();
+    QVERIFY2(said.contains("Zanthorix: Disk full.\n"), said);
+    const QStringList leftovers =
+        QDir(game.folder.path()).entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
+    QCOMPARE(leftovers, QStringList{QStringLiteral("HighScores.Dat")});
+  }
+}
+
+// Root playing a player's own install with the player's home (su without -):
+// the file it saves over and the file it makes stay the player's.
+void FaultTest::rootKeepsThePlayersFiles() {
+  if (::geteuid() != 0) QSKIP("needs root");
+  for (const bool existing : {true, false}) {
+    Game game;
+    for (const QString &path : {game.folder.path(), game.config.path(), game.data.path()})
+      QCOMPARE(::chown(qPrintable(path), 65534, 65534), 0);
+    if (existing) {
+      WriteAll(game.scores, DefaultFile());
+      QCOMPARE(::chown(qPrintable(game.scores), 65534, 65534), 0);
+    }
+    game.Start();
+    game.Settle();
+    game.End();
+    struct stat info {};
+    QCOMPARE(::stat(qPrintable(game.scores), &info), 0);
+    QCOMPARE(info.st_uid, uid_t(65534));
+    QCOMPARE(info.st_gid, gid_t(65534));
+  }
+}
+
+// A game folder or a home whose name is not UTF-8 cannot be named to Qt: the
+// game says so and writes nothing anywhere.
+void FaultTest::unnameablePlacesAreRefused() {
   Game game;
-  QByteArray old = DefaultFile();
-  old[104] = char(55);
-  WriteAll(game.scores, old);
-  game.Start({QStringLiteral("LD_PRELOAD=") + QStringLiteral(ZANTHORIX_FAILWRITE),
-              QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")});
-  game.Settle();
-  game.Signal(SIGTERM);
-  // The error box waits for the player: the game is still there, its main
-  // window closed, the save refused.
-  QVERIFY(!game.process.waitForFinished(3000));
-  QCOMPARE(ReadAll(game.scores), old);
-  game.End(); // a second request closes that box
-  const QStringList leftovers =
-      QDir(game.folder.path()).entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
-  QCOMPARE(leftovers, QStringList{QStringLiteral("HighScores.Dat")});
+  const QByteArray folder = QFile::encodeName(game.folder.path()) + "/caf\xe9";
+  QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+  QCOMPARE(
+      ::link(qPrintable(game.folder.filePath("zanthorix")), (folder + "/zanthorix").constData()),
+      0);
+  QCOMPARE(::symlink(folder.constData(), qPrintable(game.folder.filePath("named"))), 0);
+  const auto created = [&](const char *name) {
+    return ::access((folder + name).constData(), F_OK) == 0;
+  };
+  const QString home = "HOME=$(printf '" + game.data.path() + "/\\351') ";
+  for (const QString &command :
+       {"exec " + game.folder.filePath("named/zanthorix"),
+        home + "XDG_CONFIG_HOME= XDG_DATA_HOME= exec " + game.folder.filePath("zanthorix")}) {
+    game.process.setProcessChannelMode(QProcess::SeparateChannels);
+    game.process.start("sh", {"-c", command});
+    QVERIFY(game.process.waitForFinished(20000));
+    QCOMPARE(game.process.exitCode(), 1);
+    const QByteArray said = game.process.readAllStandardError();
+    QVERIFY2(said.contains("not UTF-8"), said);
+    QVERIFY(!created("/HighScores.Dat"));
+  }
+  QCOMPARE(QDir(game.folder.path()).entryList({"HighScores.Dat"}), QStringList{});
+  // Qt cannot name it to remove it.
+  QVERIFY(::unlink((folder + "/zanthorix").constData()) == 0 && ::rmdir(folder.constData()) == 0);
 }
 
 // Random high-score files of random length and a garbled settings file: the
