@@ -2,35 +2,102 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/Environment.h"
 #include "app/Main.h"
 #include "app/SessionEnd.h"
 #include "media/LazyMediaDevice.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
 #include "rules/Random.h"
+#include "scores/HighScoreFile.h"
 #include "scores/HighScoreTables.h"
 #include "scores/HighScores.h"
 #include "scores/ReadOnlyGameFolder.h"
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
 namespace zanthorix {
 
+namespace {
+
+// When the display goes away (the X server or the Wayland compositor ending
+// at logout), Qt ends the process at once, with exit() or _exit(), while the
+// windows still exist, so the orderly save never comes: the tables get a
+// last save when Qt says the connection broke, or on the way out of exit().
+// Armed only while the High Scores window holds them; once at most, and a
+// second thread that ends the process waits for the save to finish.
+std::mutex saving;
+std::atomic<const HighScoreTables *> unsaved = nullptr;
+std::string unsavedFolder;
+QtMessageHandler qtHandler = nullptr;
+
+void SaveOnExit() {
+  const std::lock_guard lock(saving);
+  const HighScoreTables *tables = unsaved.exchange(nullptr);
+  if (!tables || tables->File.empty()) return; // not loaded yet: nothing to keep
+  try {
+    SystemScoreFileSystem files;
+    SaveHighScores(*tables, unsavedFolder, files);
+  } catch (const std::exception &error) {
+    std::fprintf(stderr, "Zanthorix: %s\n",
+                 qPrintable(ErrorBoxText(QString::fromUtf8(error.what()))));
+  }
+}
+
+void WatchForLostDisplay(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+  if (text.startsWith(QLatin1String("The X11 connection")) ||
+      text.startsWith(QLatin1String("The Wayland connection")))
+    SaveOnExit();
+  qtHandler(type, context, text);
+}
+
+struct LastSave {
+  LastSave(const HighScoreTables &tables, const std::string &folder) {
+    static const bool registered = std::atexit(SaveOnExit) == 0;
+    if (!registered) return;
+    unsavedFolder = folder;
+    unsaved = &tables;
+    qtHandler = qInstallMessageHandler(WatchForLostDisplay);
+  }
+  ~LastSave() {
+    const std::lock_guard lock(saving);
+    unsaved = nullptr;
+    if (qtHandler) qInstallMessageHandler(qtHandler);
+  }
+  LastSave(const LastSave &) = delete;
+  LastSave &operator=(const LastSave &) = delete;
+};
+
+} // namespace
+
 int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
+  if (const std::string problem = PrepareEnvironment(); !problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return 1;
+  }
   TApplication app(argc, argv);
   app.Title = QStringLiteral("Zanthorix");
   app.HelpFile = QStringLiteral("Zanthorix.hlp");
 
-  // Ended by the session: whatever box is open is answered as Cancel or No
-  // would answer it, then the main window closes as the player would close
-  // it, so that the scores are saved. A second request only closes boxes.
+  // Ended by the session: whatever box is open, or opens from then on, is
+  // answered as Cancel or No would answer it, then the main window closes as
+  // the player would close it, so that the scores are saved. A request after
+  // the save changes nothing.
   TfrmZanthorix *main = nullptr;
   bool ending = false;
-  const SessionEnd sessionEnd([&main, &ending] {
-    CloseOpenBoxes();
-    if (ending) return;
-    ending = true;
-    // Not shown yet: a start-up box is open, and the entry ends after it.
-    if (main && main->isVisible()) main->close();
-  });
+  const SessionEnd sessionEnd(
+      [&main, &ending] {
+        AnswerEveryBox();
+        CloseOpenBoxes();
+        if (ending) return;
+        ending = true;
+        // Not shown yet: a start-up box is open, and the entry ends after it.
+        if (main && main->isVisible()) main->close();
+      },
+      SessionEnd::Afterwards::Ignore);
 
   QtDialogs dialogs;
   app.SetDialogs(&dialogs);
@@ -58,6 +125,7 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   main = &frmZanthorix;
   TfrmAbout frmAbout(frmZanthorix);
   frmZanthorix.frmAbout = &frmAbout;
+  const LastSave lastSave(highScores, folder.toStdString());
   TfrmHighScores frmHighScores(services, frmZanthorix);
   frmZanthorix.frmHighScores = &frmHighScores;
 

@@ -15,6 +15,8 @@ namespace {
 int wakeFds[2] = {-1, -1};
 std::atomic<void (*)()> signalHook{nullptr};
 constexpr int Signals[] = {SIGTERM, SIGHUP, SIGINT};
+struct sigaction before[std::size(Signals)];
+bool handled[std::size(Signals)];
 
 // Only async-signal-safe calls here: hand the signal to the event loop.
 extern "C" void OnSignal(int signal) {
@@ -27,8 +29,11 @@ extern "C" void OnSignal(int signal) {
 
 } // namespace
 
-SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
-    : QObject(parent), onEnd_(std::move(onEnd)) {
+SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards, QObject *parent)
+    : QObject(parent), onEnd_(std::move(onEnd)), afterwards_(afterwards) {
+  // A file-size limit makes a write fail with EFBIG, reported like a full
+  // disk, instead of ending the program in the middle of a save.
+  ::signal(SIGXFSZ, SIG_IGN);
   if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] {
@@ -41,16 +46,24 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : Signals)
-    ::sigaction(signal, &action, nullptr);
+  for (std::size_t i = 0; i < std::size(Signals); ++i) {
+    ::sigaction(Signals[i], nullptr, &before[i]);
+    handled[i] = Signals[i] == SIGTERM || before[i].sa_handler != SIG_IGN;
+    if (handled[i]) ::sigaction(Signals[i], &action, nullptr);
+  }
 }
 
 void SetSignalHook(void (*hook)()) { signalHook = hook; }
 
 SessionEnd::~SessionEnd() {
   if (!notifier_) return;
-  for (const int signal : Signals)
-    ::signal(signal, SIG_DFL);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  for (std::size_t i = 0; i < std::size(Signals); ++i) {
+    if (handled[i])
+      ::sigaction(Signals[i], afterwards_ == Afterwards::Ignore ? &ignore : &before[i], nullptr);
+  }
   delete notifier_;
   ::close(wakeFds[0]);
   ::close(wakeFds[1]);

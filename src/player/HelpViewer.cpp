@@ -36,7 +36,9 @@ constexpr auto Caption = "Help";
 // microsecond, measured on Qt 6.4: a character of text costs 1, an element 8;
 // everything inside a table costs twice as much per table around it; the k-th
 // row of a table, item of a list or picture in a paragraph costs more as k
-// grows; every style rule is tried on every element. Past the budget, or
+// grows; every style rule is tried on every element. Pictures are counted
+// over the whole document: Qt keeps them in one paragraph across a line
+// break, an inline display style and the like. Past the budget, or
 // past the nesting limit, the text is shown without its structure.
 constexpr qint64 CostBudget = 16'000'000;
 constexpr int MaxDepth = 64;
@@ -259,7 +261,6 @@ private:
 
   void Break() {
     word_ = 0;
-    objects_ = 0;
     // Short pieces share a paragraph: a paragraph costs as much as 80 characters.
     if (textSinceBreak_ >= 80) {
       plain_ += QStringLiteral("<p>");
@@ -357,8 +358,8 @@ private:
   qint64 cost_ = 0;
   qint64 elements_ = 0;
   qint64 cssRules_ = 0;
-  int objects_ = 0; // pictures in the current paragraph
-  int word_ = 0;    // characters since the last space
+  qint64 objects_ = 0; // pictures so far
+  int word_ = 0;       // characters since the last space
   qint64 textSinceBreak_ = 0;
   bool overBudget_ = false;
   bool titleSeen_ = false;

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zanthorix {
@@ -31,6 +32,39 @@ bool MayOpen(const RegistryKey &key) {
   return !file.exists() || file.isFile();
 }
 
+// Root writing a player's settings (su without -) leaves them the player's:
+// the file keeps its owner, and what is new takes the owner of the folder
+// it is made in.
+struct Owner {
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+Owner OwnerOf(const QString &path) {
+  struct stat info {};
+  if (::stat(QFile::encodeName(path).constData(), &info) != 0) return {};
+  return {info.st_uid, info.st_gid};
+}
+
+void GiveBack(const QString &path, const Owner &owner) {
+  if (::geteuid() != 0 || owner.uid == 0 || OwnerOf(path).uid == owner.uid) return;
+  if (::lchown(QFile::encodeName(path).constData(), owner.uid, owner.gid) != 0) {
+    // It stays root's, as it would have without this.
+  }
+}
+
+// Makes folder and what is missing above it, each given to the owner of the
+// folder it is made in.
+bool MakeFolders(const QString &folder) {
+  const QFileInfo info(folder);
+  if (info.isDir()) return true;
+  const QString parent = info.absolutePath();
+  if (parent == info.absoluteFilePath() || !MakeFolders(parent) || !QDir().mkdir(folder))
+    return QFileInfo(folder).isDir();
+  GiveBack(folder, OwnerOf(parent));
+  return true;
+}
+
 } // namespace
 
 bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
@@ -48,7 +82,7 @@ bool QSettingsStore::CreateKey(const RegistryKey &key) {
   const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
                            key.application);
   const QFileInfo file(settings.fileName());
-  if (!QDir().mkpath(file.path())) return false;
+  if (!MakeFolders(file.path())) return false;
   return MayWrite(file.path()) && (!file.exists() || MayWrite(file.filePath()));
 }
 
@@ -63,9 +97,15 @@ QVariant QSettingsStore::Value(const RegistryKey &key, const QString &name, bool
 bool QSettingsStore::SetValue(const RegistryKey &key, const QString &name, const QString &text) {
   QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
                      key.application);
+  const QFileInfo file(settings.fileName());
+  const Owner owner = OwnerOf(file.exists() ? file.filePath() : file.path());
   settings.beginGroup(key.group);
+  // The same text again leaves the stored bytes as they are, even those that
+  // do not read back as text.
+  if (settings.value(name) == QVariant(text)) return true;
   settings.setValue(name, text);
   settings.sync();
+  GiveBack(file.filePath(), owner);
   return settings.status() == QSettings::NoError;
 }
 

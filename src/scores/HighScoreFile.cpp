@@ -75,6 +75,7 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
   if (access == ScoreFileSystem::Access::Refused) return;
   if (path != shared) files.MakeFolder(FolderOf(path));
   const std::string target = files.Target(path);
+  if (target.empty()) throw EInOutError(EACCES, InOutErrorText(EACCES));
   std::string temp;
   int error = 0;
   auto output = files.CreateBeside(target, temp, error);

@@ -60,7 +60,8 @@ public:
   virtual std::string UserFolder() = 0;
   // Makes folder and the folders above it as needed; 0 or an errno value.
   virtual int MakeFolder(const std::string &folder) = 0;
-  // The file that path leads to once its links are followed.
+  // The file that path leads to once its links are followed; empty when a
+  // link on the way may not be followed.
   virtual std::string Target(const std::string &path) = 0;
   // Creates a new, empty file beside path that replaces it later; fills tempPath.
   virtual std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,

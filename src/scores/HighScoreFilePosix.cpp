@@ -8,7 +8,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace zanthorix {
@@ -29,6 +31,7 @@ std::string InOutErrorText(int error) {
     return "File access denied";
   case ENOSPC:
   case EDQUOT:
+  case EFBIG: // beyond the file-size limit
     return "Disk full";
   default:
     return "I/O error " + std::to_string(error);
@@ -37,9 +40,35 @@ std::string InOutErrorText(int error) {
 
 namespace {
 
+constexpr std::size_t FileSize = 50 * RecordSize;
+
+// Another game may be writing the shared file in place: a reader waits for
+// the whole table, a writer for the readers. A lock that stays taken (a
+// stopped process) is waited for a few seconds only, then the file is used
+// as it is.
+void Lock(int fd, int operation) {
+  for (int tries = 0; tries < 500; ++tries) {
+    if (::flock(fd, operation | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) return;
+    const timespec pause{0, 10'000'000};
+    ::nanosleep(&pause, nullptr);
+  }
+}
+
+// Root saving in someone else's folder (su without -, a player's home): what
+// it makes there belongs to that folder's owner, as the player's own would.
+void GiveToFolderOwner(int fd, const std::string &path) {
+  if (::geteuid() != 0) return;
+  struct stat folder {};
+  const std::string name = path.substr(0, path.rfind('/') + 1);
+  if (::stat(name.empty() ? "." : name.c_str(), &folder) != 0 || folder.st_uid == 0) return;
+  const int changed = fd >= 0 ? ::fchown(fd, folder.st_uid, folder.st_gid)
+                              : ::lchown(path.c_str(), folder.st_uid, folder.st_gid);
+  if (changed != 0) return; // at worst it stays root's, as before
+}
+
 class PosixInput : public ScoreFileSystem::Input {
 public:
-  explicit PosixInput(int fd) : fd_(fd) {}
+  explicit PosixInput(int fd) : fd_(fd) { Lock(fd_, LOCK_SH); }
   ~PosixInput() override { ::close(fd_); }
 
   std::size_t Read(void *data, std::size_t size, int &error) override {
@@ -54,7 +83,9 @@ private:
 
 class PosixOutput : public ScoreFileSystem::Output {
 public:
-  PosixOutput(int fd, bool inPlace) : fd_(fd), inPlace_(inPlace) {}
+  PosixOutput(int fd, bool inPlace) : fd_(fd), inPlace_(inPlace) {
+    if (inPlace_) Lock(fd_, LOCK_EX);
+  }
   ~PosixOutput() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -85,11 +116,16 @@ private:
 
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
-// Temporary files of this file whose process no longer runs: a save killed
-// between creating and renaming its copy.
+// The copy a save writes before it replaces the file: a name no one else
+// gives a file, so that only the game's own copies are ever cleared away.
+constexpr char CopyMark[] = ".zanthorix-save-";
+
+// Copies of this file whose process no longer runs: a save killed between
+// creating and renaming its copy. Only a regular file of ours, never larger
+// than the table.
 void RemoveLeftovers(const std::string &path) {
   const std::string folder = FolderOf(path);
-  const std::string prefix = path.substr(folder.size()) + ".new";
+  const std::string prefix = path.substr(folder.size()) + CopyMark;
   DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return;
   while (const dirent *entry = ::readdir(dir)) {
@@ -98,7 +134,11 @@ void RemoveLeftovers(const std::string &path) {
     const std::string digits = name.substr(prefix.size());
     if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::stol(digits));
-    if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+    struct stat info {};
+    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (::fstatat(::dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        static_cast<std::size_t>(info.st_size) <= FileSize)
       ::unlinkat(::dirfd(dir), name.c_str(), 0);
   }
   ::closedir(dir);
@@ -150,7 +190,11 @@ int SystemScoreFileSystem::MakeFolder(const std::string &folder) {
   for (std::size_t at = folder.find('/', 1); at != std::string::npos;
        at = folder.find('/', at + 1)) {
     // Private, as a folder of the player's own data is made.
-    if (::mkdir(folder.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    const std::string made = folder.substr(0, at);
+    if (::mkdir(made.c_str(), 0700) == 0)
+      GiveToFolderOwner(-1, made);
+    else if (errno != EEXIST)
+      return errno;
   }
   return 0;
 }
@@ -160,6 +204,15 @@ std::string SystemScoreFileSystem::Target(const std::string &path) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat info {};
     if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    // As the kernel guards a shared folder such as /tmp: a link there that
+    // neither we nor the folder's owner made is not followed, or anyone
+    // could aim the save at any of the player's files.
+    struct stat folder {};
+    const std::string name = FolderOf(target);
+    if (::stat(name.empty() ? "." : name.c_str(), &folder) != 0) return {};
+    if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
+        info.st_uid != ::geteuid() && info.st_uid != folder.st_uid)
+      return {};
     char link[4096];
     const ssize_t length = ::readlink(target.c_str(), link, sizeof link - 1);
     if (length <= 0) break;
@@ -172,7 +225,7 @@ std::string SystemScoreFileSystem::Target(const std::string &path) {
 std::unique_ptr<ScoreFileSystem::Output>
 SystemScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPath, int &error) {
   RemoveLeftovers(path);
-  tempPath = path + ".new" + std::to_string(::getpid());
+  tempPath = path + CopyMark + std::to_string(::getpid());
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
   int fd = ::open(tempPath.c_str(), flags, 0666);
   if (fd < 0 && errno == EEXIST) {
@@ -185,7 +238,16 @@ SystemScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPa
     return nullptr;
   }
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+  if (::stat(path.c_str(), &old) == 0) {
+    // Root saving over a player's file leaves it the player's.
+    if (::geteuid() == 0 && (old.st_uid != 0 || old.st_gid != 0) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // The copy stays root's; the save itself goes on.
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+  } else {
+    GiveToFolderOwner(fd, tempPath);
+  }
   error = 0;
   return std::make_unique<PosixOutput>(fd, false);
 }

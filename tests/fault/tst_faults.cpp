@@ -9,6 +9,8 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -43,7 +45,8 @@ struct Game {
   QTemporaryDir data;
   QProcess process;
   QString scores;
-  QString ownScores; // the player's own table
+  QString ownScores;       // the player's own table
+  bool keepErrors = false; // what the game says on stderr stays readable
 
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
@@ -69,7 +72,8 @@ struct Game {
     for (const QString &assignment : extraEnv)
       env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
     process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels
+                                             : QProcess::ForwardedErrorChannel);
     QStringList command{folder.filePath("zanthorix")};
     if (asPlayer && ::geteuid() == 0) { // a game folder of root's, folders of nobody's own
       QVERIFY(::chmod(qPrintable(folder.path()), 0755) == 0 &&
@@ -99,7 +103,7 @@ struct Game {
   void End(int signal = SIGTERM, int times = 1) {
     for (int i = 0; i < times; ++i)
       Signal(signal);
-    QVERIFY(process.waitForFinished(20000));
+    QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(20000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
   }
@@ -137,6 +141,7 @@ class FaultTest : public QObject {
 private slots:
   void terminateDuringPlaySavesTables();
   void terminateWhileABoxIsOpen();
+  void displayGoneSavesTables();
   void scoreFilesThePlayerCannotWrite();
   void killDuringSaveLeavesWholeFile();
   void fullDiskAtExitKeepsOldFile();
@@ -144,30 +149,89 @@ private slots:
   void noDisplaySaysSoInOneLine();
 };
 
+// A burst of requests until the game is gone still ends it with status 0. A
+// hang-up or interrupt ignored at start (nohup, given negated) stays ignored.
+// Root playing a player's own install (su without -) leaves the file it saves
+// over, or makes, the player's.
 void FaultTest::terminateDuringPlaySavesTables() {
-  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT, -SIGHUP, -SIGINT}) {
     Game game;
+    const bool players = ::geteuid() == 0 && signal > 0;
+    if (signal == SIGHUP) WriteAll(game.scores, DefaultFile());
+    if (players)
+      QVERIFY(::chown(qPrintable(game.folder.path()), 65534, 65534) == 0 &&
+              (signal != SIGHUP || ::chown(qPrintable(game.scores), 65534, 65534) == 0));
+    if (signal < 0) game.process.setChildProcessModifier([=] { ::signal(-signal, SIG_IGN); });
     game.Start();
     game.Settle();
-    game.End(signal);
+    for (int i = 0; signal == SIGTERM && i < 9999 && !game.process.waitForFinished(2); ++i)
+      game.Signal(SIGTERM);
+    game.Signal(std::abs(signal));
+    if (signal < 0) game.Settle(500);
+    QVERIFY(signal > 0 || game.process.state() == QProcess::Running);
+    game.End();
     QCOMPARE(ReadAll(game.scores), DefaultFile());
+    if (players) QCOMPARE(QFileInfo(game.scores).ownerId(), 65534u);
   }
 }
 
-// The name prompt, a question, a start-up box: each is answered as Cancel or
-// No would answer it, the game ends and saves. A second request does no harm.
+// The name prompt (a stored name that is not UTF-8; a store that cannot be
+// written), a question, two start-up boxes: one request answers the open box
+// as Cancel or No would and every later box at once, its text on stderr; the
+// game ends and saves. Cancel leaves the stored name's bytes as they were.
 void FaultTest::terminateWhileABoxIsOpen() {
-  for (const QString command : {"mnuOptionsUser", "mnuBalls3", ""}) {
+  const std::tuple<const char *, QByteArray, const char *> cases[] = {
+      {"mnuOptionsUser", "[v1.0]\nUser=Ren\xe9\n", ""},
+      {"mnuOptionsUser", "" /* a FIFO */, "Zanthorix: Error writing user name to registry!\n"},
+      {"mnuBalls3", "[v1.0]\n", ""},
+      {"", "[v1.0]\nUser=a, b\n",
+       "Zanthorix: Invalid data type for 'User'\nZanthorix: Read beyond end of file.\n"}};
+  for (const auto &[command, settings, said] : cases) {
     Game game;
-    if (command.isEmpty()) WriteAll(game.scores, DefaultFile().left(300)); // a box at start-up
-    game.Start({"LD_PRELOAD=" + QString(command.isEmpty() ? "" : ZANTHORIX_COMMAND),
+    game.keepErrors = true;
+    const QString conf = game.config.filePath("Mirrowdale/Zanthorix.conf");
+    const bool startUp = *command == '\0';
+    QVERIFY(QDir(game.config.path()).mkdir("Mirrowdale"));
+    settings.isEmpty() ? void(::mkfifo(qPrintable(conf), 0666)) : WriteAll(conf, settings);
+    if (startUp) WriteAll(game.scores, DefaultFile().left(300));
+    game.Start({"LD_PRELOAD=" + QString(startUp ? "" : ZANTHORIX_COMMAND),
                 "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
-                "ZANTHORIX_TEST_COMMAND=" + command});
+                QStringLiteral("ZANTHORIX_TEST_COMMAND=") + command});
     game.Settle(2500);
-    game.End(SIGTERM, command.isEmpty() ? 1 : 2);
-    QCOMPARE(ReadAll(game.scores), command.isEmpty()
-                                       ? DefaultFile().left(300) + QByteArray(FileSize - 300, 0)
-                                       : DefaultFile());
+    game.End();
+    QCOMPARE(ReadAll(game.scores),
+             startUp ? DefaultFile().left(300) + QByteArray(FileSize - 300, 0) : DefaultFile());
+    if (!settings.isEmpty()) QCOMPARE(ReadAll(conf), settings);
+    QVERIFY(game.process.readAllStandardError().contains(said));
+  }
+}
+
+// The X server or the Wayland compositor ends at logout (alone, or with a
+// termination request): Qt ends the game at once; the tables are saved.
+void FaultTest::displayGoneSavesTables() {
+  QTemporaryDir runtime;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", runtime.path());
+  for (const QString server : {"Xvfb", "weston"}) {
+    for (const bool request : {false, true}) {
+      QProcess display;
+      display.setProcessEnvironment(env);
+      display.start(server, server == "Xvfb"
+                                ? QStringList{"-displayfd", "1", "-nolisten", "tcp"}
+                                : QStringList{"--backend=headless-backend.so", "--socket=zt"});
+      if (!display.waitForStarted()) QSKIP("a display server is missing");
+      QTRY_VERIFY_WITH_TIMEOUT(
+          server == "Xvfb" ? display.canReadLine() : QFile::exists(runtime.filePath("zt")), 20000);
+      Game game;
+      game.Start({"QT_QPA_PLATFORM=" + QString(server == "Xvfb" ? "xcb" : "wayland"),
+                  "DISPLAY=:" + display.readLine().trimmed(), "WAYLAND_DISPLAY=zt",
+                  "QT_IM_MODULE=compose", "XDG_RUNTIME_DIR=" + runtime.path()});
+      game.Settle(2500);
+      display.terminate();
+      if (request) game.Signal(SIGTERM);
+      QVERIFY(game.process.waitForFinished(20000) && display.waitForFinished(20000));
+      QCOMPARE(ReadAll(game.scores), DefaultFile());
+    }
   }
 }
 
@@ -196,6 +260,15 @@ void FaultTest::scoreFilesThePlayerCannotWrite() {
     }
     game.Start({}, true);
     game.Settle();
+    QFile held(game.scores);
+    if (kind == 0666) {
+      // Another game reading the shared file: the save in place waits for it.
+      QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_SH) == 0);
+      game.Signal(SIGTERM);
+      game.Settle(1000);
+      QCOMPARE(ReadAll(game.scores), lived);
+      held.close();
+    }
     game.End();
     QCOMPARE(ReadAll(kind == 0666 ? game.scores : game.ownScores),
              kind > 1 ? lived.left(FileSize) : DefaultFile());
@@ -235,25 +308,32 @@ void FaultTest::killDuringSaveLeavesWholeFile() {
   qInfo("%d kills: %d left the old file, %d the new one", rounds, oldKept, newWritten);
 }
 
-// Every write to the high-score file fails as on a full disk: the old file
-// stays whole and the game reports the error instead of ending.
+// Every write to the high-score file fails, as on a full disk or beyond the
+// file-size limit: the old file stays whole, and the error, which no one is
+// left to answer once the session has asked the game to end, goes to stderr.
 void FaultTest::fullDiskAtExitKeepsOldFile() {
-  Game game;
-  QByteArray old = DefaultFile();
-  old[104] = char(55);
-  WriteAll(game.scores, old);
-  game.Start({QStringLiteral("LD_PRELOAD=") + QStringLiteral(ZANTHORIX_FAILWRITE),
-              QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")});
-  game.Settle();
-  game.Signal(SIGTERM);
-  // The error box waits for the player: the game is still there, its main
-  // window closed, the save refused.
-  QVERIFY(!game.process.waitForFinished(3000));
-  QCOMPARE(ReadAll(game.scores), old);
-  game.End(); // a second request closes that box
-  const QStringList leftovers =
-      QFileInfo(game.scores).dir().entryList({QStringLiteral("HighScores.Dat*")}, QDir::Files);
-  QCOMPARE(leftovers, QStringList{QStringLiteral("HighScores.Dat")});
+  for (const bool limit : {false, true}) {
+    Game game;
+    game.keepErrors = true;
+    QByteArray old = DefaultFile();
+    old[104] = char(55);
+    WriteAll(game.scores, old);
+    if (limit) {
+      game.process.setChildProcessModifier([] {
+        const rlimit size{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+      });
+    }
+    game.Start(limit ? QStringList{}
+                     : QStringList{QStringLiteral("LD_PRELOAD=") + ZANTHORIX_FAILWRITE,
+                                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
+    game.Settle();
+    game.End();
+    QCOMPARE(ReadAll(game.scores), old);
+    QVERIFY(game.process.readAllStandardError().contains("Zanthorix: Disk full.\n"));
+    QCOMPARE(QDir(game.folder.path()).entryList({"HighScores.Dat*"}, QDir::Files),
+             QStringList{"HighScores.Dat"});
+  }
 }
 
 // Random high-score files of random length and a garbled settings file: the

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zanthorix;
@@ -303,21 +304,37 @@ void HighScoreFileTest::folderInsteadOfFile() {
   QCOMPARE(Read(own_).size(), 50 * 108); // kept in the player's own file
 }
 
-// Beside the file the link leads to, clearing what killed saves left there.
+// Beside the file the link leads to, clearing what killed saves left there
+// and nothing else. A link that someone else put in a shared folder such as
+// /tmp (sticky, writable by all) is not followed, as the kernel would not.
 void HighScoreFileTest::savedThroughALink() {
   QVERIFY(QDir(dir_->path()).mkdir("shared"));
   const QString target = dir_->path() + "/shared/scores";
   Write(LivedInFile(8), target);
   QCOMPARE(::symlink("shared/scores", qPrintable(path_)), 0);
   for (const pid_t pid : {99999999, ::getppid()}) // above any process number; alive
-    Write("left", target + ".new" + QString::number(pid));
+    Write("left", target + ".zanthorix-save-" + QString::number(pid));
+  Write("the player's", target + ".new99999999");
   QCOMPARE(Load(), QString());
   InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
   QCOMPARE(Save(), QString());
   QVERIFY(QFileInfo(path_).isSymLink());
   QCOMPARE(Read(target).left(4), QByteArray("\x03New"));
   QCOMPARE(QDir(dir_->path() + "/shared").entryList(QDir::Files),
-           QStringList({"scores", "scores.new" + QString::number(::getppid())}));
+           QStringList({"scores", "scores.new99999999",
+                        "scores.zanthorix-save-" + QString::number(::getppid())}));
+
+  if (::geteuid() != 0) QSKIP("a link of another user's needs root to make");
+  const QString sticky = dir_->path() + "/tmp", victim = dir_->path() + "/thesis.tex";
+  QVERIFY(QDir().mkdir(sticky) && ::chmod(qPrintable(sticky), 01777) == 0);
+  Write("the player's work", victim);
+  QVERIFY(QFile::remove(path_) && ::symlink("tmp/scores", qPrintable(path_)) == 0);
+  QCOMPARE(::symlink(qPrintable(victim), qPrintable(sticky + "/scores")), 0);
+  QCOMPARE(::lchown(qPrintable(sticky + "/scores"), 65534, 65534), 0);
+  QCOMPARE(Save(), QStringLiteral("File access denied"));
+  QCOMPARE(Read(victim), QByteArray("the player's work"));
+  QCOMPARE(QDir(dir_->path()).entryList(QDir::Files),
+           QStringList({"HighScores.Dat", "thesis.tex"}));
 }
 
 void HighScoreFileTest::failedSaveKeepsTheOldFile() {
