@@ -1,25 +1,31 @@
-// A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT) closes
-// the main window the orderly way, so that the high scores are saved.
+// A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT; on
+// Windows the session's end) closes the main window the orderly way, so that
+// the high scores are saved.
 #pragma once
 
 #include <QObject>
 
 #include <functional>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace zanthorix {
 
 class SessionEnd : public QObject {
   Q_OBJECT
 public:
-  // onEnd runs on the UI thread, once per request. One instance at a time.
-  explicit SessionEnd(std::function<void()> onEnd, QObject *parent = nullptr);
+  // onEnd runs on the UI thread, once per request. Where the system ends the
+  // process as soon as the request has been answered (Windows), onFinal runs
+  // right after onEnd, before the answer: it must leave nothing unsaved.
+  // One instance at a time.
+  explicit SessionEnd(std::function<void()> onEnd, std::function<void()> onFinal = {},
+                      QObject *parent = nullptr);
   ~SessionEnd() override;
 
 private:
+  struct Watch; // how the system tells
   std::function<void()> onEnd_;
-  QSocketNotifier *notifier_ = nullptr;
+  std::function<void()> onFinal_;
+  std::unique_ptr<Watch> watch_;
 };
 
 // Closes every open menu and box as Esc, Cancel or No would; the code that

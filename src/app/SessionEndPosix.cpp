@@ -24,11 +24,18 @@ extern "C" void OnSignal(int signal) {
 
 } // namespace
 
-SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
-    : QObject(parent), onEnd_(std::move(onEnd)) {
+struct SessionEnd::Watch {
+  QSocketNotifier *notifier = nullptr;
+};
+
+// The process goes on after a signal has been handled: onFinal is not needed.
+SessionEnd::SessionEnd(std::function<void()> onEnd, std::function<void()> onFinal, QObject *parent)
+    : QObject(parent), onEnd_(std::move(onEnd)), onFinal_(std::move(onFinal)),
+      watch_(std::make_unique<Watch>()) {
   if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
+  auto *notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
+  watch_->notifier = notifier;
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
     char bytes[16];
     while (::read(wakeFds[0], bytes, sizeof bytes) > 0) {
     }
@@ -43,10 +50,10 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject *parent)
 }
 
 SessionEnd::~SessionEnd() {
-  if (!notifier_) return;
+  if (!watch_->notifier) return;
   for (const int signal : Signals)
     ::signal(signal, SIG_DFL);
-  delete notifier_;
+  delete watch_->notifier;
   ::close(wakeFds[0]);
   ::close(wakeFds[1]);
   wakeFds[0] = wakeFds[1] = -1;

@@ -1,0 +1,15 @@
+#include "media/LazyMediaDevice.h"
+
+#include "media/MciMediaDevice.h"
+
+namespace zanthorix {
+
+MediaDevice &LazyMediaDevice::Real() {
+  if (!real_) real_ = std::make_unique<MciMediaDevice>();
+  return *real_;
+}
+
+// MCI answers every command itself, also for a device that was never open.
+MediaDevice *LazyMediaDevice::Existing() { return &Real(); }
+
+} // namespace zanthorix
