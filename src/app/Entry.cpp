@@ -85,9 +85,12 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   // Ended by the session: whatever box is open, or opens from then on, is
   // answered as Cancel or No would answer it, then the main window closes as
   // the player would close it, so that the scores are saved. A request after
-  // the save changes nothing.
+  // the save changes nothing. Where the process ends as soon as the request
+  // is answered (Windows), the tables are saved then and there, as the
+  // high-score window's going would.
   TfrmZanthorix *main = nullptr;
   bool ending = false;
+  std::function<void()> saveNow;
   const SessionEnd sessionEnd(
       [&main, &ending] {
         AnswerEveryBox();
@@ -97,7 +100,10 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
         // Not shown yet: a start-up box is open, and the entry ends after it.
         if (main && main->isVisible()) main->close();
       },
-      SessionEnd::Afterwards::Ignore);
+      SessionEnd::Afterwards::Ignore,
+      [&saveNow] {
+        if (saveNow) saveNow();
+      });
 
   QtDialogs dialogs;
   app.SetDialogs(&dialogs);
@@ -128,18 +134,26 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   const LastSave lastSave(highScores, folder.toStdString());
   TfrmHighScores frmHighScores(services, frmZanthorix);
   frmZanthorix.frmHighScores = &frmHighScores;
+  saveNow = [&highScores, &folder] {
+    Guarded([&] {
+      SystemScoreFileSystem files;
+      SaveHighScores(highScores, folder.toStdString(), files);
+    });
+  };
 
   if (ending) {
     // Never a board on screen that cannot be painted: its closing steps run
     // unseen, and the tables are saved on the way out.
     frmZanthorix.close();
     main = nullptr;
+    saveNow = nullptr;
     return 0;
   }
   frmZanthorix.show();
   if (hooks.started) hooks.started(frmZanthorix);
   const int result = app.exec();
   main = nullptr;
+  saveNow = nullptr;
   return result;
 }
 

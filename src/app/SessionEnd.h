@@ -1,12 +1,12 @@
-// A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT) closes
-// the main window the orderly way, so that the high scores are saved.
+// A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT; on
+// Windows the session's end) closes the main window the orderly way, so that
+// the high scores are saved.
 #pragma once
 
 #include <QObject>
 
 #include <functional>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace zanthorix {
 
@@ -18,17 +18,22 @@ public:
     Restore, // as before it was made
     Ignore,  // the program is on its way out, its work saved
   };
-  // onEnd runs on the UI thread, once per request. One instance at a time.
-  // A hang-up or interrupt that was ignored when the program started stays
-  // ignored, as nohup leaves it.
+  // onEnd runs on the UI thread, once per request. A hang-up or interrupt
+  // that was ignored when the program started stays ignored, as nohup leaves
+  // it. Where the system ends the process as soon as the request has been
+  // answered (Windows), onFinal runs right after onEnd, before the answer: it
+  // must leave nothing unsaved. One instance at a time.
   explicit SessionEnd(std::function<void()> onEnd, Afterwards afterwards = Afterwards::Restore,
+                      std::function<void()> onFinal = {},
                       QObject *parent = nullptr);
   ~SessionEnd() override;
 
 private:
+  struct Watch; // how the system tells
   std::function<void()> onEnd_;
-  QSocketNotifier *notifier_ = nullptr;
+  std::function<void()> onFinal_;
   Afterwards afterwards_;
+  std::unique_ptr<Watch> watch_;
 };
 
 // Also run inside the signal handler, before the event loop hears of the

@@ -29,14 +29,22 @@ extern "C" void OnSignal(int signal) {
 
 } // namespace
 
-SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards, QObject *parent)
-    : QObject(parent), onEnd_(std::move(onEnd)), afterwards_(afterwards) {
+struct SessionEnd::Watch {
+  QSocketNotifier *notifier = nullptr;
+};
+
+// The process goes on after a signal has been handled: onFinal is not needed.
+SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards,
+                       std::function<void()> onFinal, QObject *parent)
+    : QObject(parent), onEnd_(std::move(onEnd)), onFinal_(std::move(onFinal)),
+      afterwards_(afterwards), watch_(std::make_unique<Watch>()) {
   // A file-size limit makes a write fail with EFBIG, reported like a full
   // disk, instead of ending the program in the middle of a save.
   ::signal(SIGXFSZ, SIG_IGN);
   if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
+  auto *notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
+  watch_->notifier = notifier;
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
     char bytes[16];
     while (::read(wakeFds[0], bytes, sizeof bytes) > 0) {
     }
@@ -56,7 +64,7 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards, QObje
 void SetSignalHook(void (*hook)()) { signalHook = hook; }
 
 SessionEnd::~SessionEnd() {
-  if (!notifier_) return;
+  if (!watch_->notifier) return;
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
@@ -64,7 +72,7 @@ SessionEnd::~SessionEnd() {
     if (handled[i])
       ::sigaction(Signals[i], afterwards_ == Afterwards::Ignore ? &ignore : &before[i], nullptr);
   }
-  delete notifier_;
+  delete watch_->notifier;
   ::close(wakeFds[0]);
   ::close(wakeFds[1]);
   wakeFds[0] = wakeFds[1] = -1;

@@ -1,9 +1,5 @@
 #include "media/LazyMediaDevice.h"
 
-#include <QFile>
-
-#include <dlfcn.h>
-
 namespace zanthorix {
 
 namespace {
@@ -32,21 +28,6 @@ void LazyMediaDevice::EndAllWaits() {
   if (LazyMediaDevice *device = instance.load()) device->EndWaits();
 }
 
-MediaDevice &LazyMediaDevice::Real() {
-  if (real_) return *real_;
-  using Factory = MediaDevice *(*)();
-  const QByteArray path = QFile::encodeName(folder_ + QLatin1String(ModuleName));
-  if (void *module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL)) {
-    if (auto factory = reinterpret_cast<Factory>(dlsym(module, FactoryName)))
-      real_.reset(factory());
-  }
-  // Without the module the game has no sound, as on a machine without any.
-  if (!real_) real_ = std::make_unique<NoMediaDevice>();
-  live_ = real_.get();
-  if (waitsEnded_) real_->EndWaits();
-  return *real_;
-}
-
 MciError LazyMediaDevice::Open(const QString &type, const QString &fileName, const MciFlags &flags,
                                MciDeviceId &id) {
   return Real().Open(type, fileName, flags, id);
@@ -54,19 +35,24 @@ MciError LazyMediaDevice::Open(const QString &type, const QString &fileName, con
 // Until something is opened no device exists: the commands need not load
 // the module to say so.
 MciError LazyMediaDevice::Close(MciDeviceId id, const MciFlags &flags) {
-  return real_ ? real_->Close(id, flags) : kMciErrInvalidDeviceId;
+  MediaDevice *device = Existing();
+  return device ? device->Close(id, flags) : kMciErrInvalidDeviceId;
 }
 MciError LazyMediaDevice::Play(MciDeviceId id, const MciFlags &flags) {
-  return real_ ? real_->Play(id, flags) : kMciErrInvalidDeviceId;
+  MediaDevice *device = Existing();
+  return device ? device->Play(id, flags) : kMciErrInvalidDeviceId;
 }
 MciError LazyMediaDevice::Stop(MciDeviceId id, const MciFlags &flags) {
-  return real_ ? real_->Stop(id, flags) : kMciErrInvalidDeviceId;
+  MediaDevice *device = Existing();
+  return device ? device->Stop(id, flags) : kMciErrInvalidDeviceId;
 }
 MciError LazyMediaDevice::Seek(MciDeviceId id, std::int32_t to, const MciFlags &flags) {
-  return real_ ? real_->Seek(id, to, flags) : kMciErrInvalidDeviceId;
+  MediaDevice *device = Existing();
+  return device ? device->Seek(id, to, flags) : kMciErrInvalidDeviceId;
 }
 MciError LazyMediaDevice::Mode(MciDeviceId id, TMPModes &mode) {
-  return real_ ? real_->Mode(id, mode) : kMciErrInvalidDeviceId;
+  MediaDevice *device = Existing();
+  return device ? device->Mode(id, mode) : kMciErrInvalidDeviceId;
 }
 QString LazyMediaDevice::ErrorText(MciError code) { return Real().ErrorText(code); }
 

@@ -1,6 +1,7 @@
 // The real media device, loaded from the audio module beside the program the
 // first time a device is opened: the sound libraries then cost nothing until
-// the board is on screen.
+// the board is on screen. On Windows the device is MCI, part of the system,
+// made directly.
 #pragma once
 
 #include "media/MediaDevice.h"
@@ -33,6 +34,9 @@ public:
 
 private:
   MediaDevice &Real();
+  // The real device when it costs nothing to have; otherwise the one made by
+  // an open, if any.
+  MediaDevice *Existing();
 
   QString folder_;
   std::unique_ptr<MediaDevice> real_;

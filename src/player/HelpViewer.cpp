@@ -1,6 +1,6 @@
 #include "player/HelpViewer.h"
 
-#include "files/RegularFile.h"
+#include "files/ReadFile.h"
 #include "gui/Dialogs.h"
 #include "gui/Frame.h"
 
@@ -20,10 +20,6 @@
 #include <QImageReader>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace zanthorix {
@@ -368,28 +364,11 @@ private:
   QString headingText_;
 };
 
-enum class ReadResult { Ok, Unreadable, TooLarge };
-
-// Reads a regular file of at most limit bytes. Anything else (a FIFO, a
-// device, a folder) is refused without being opened, and the open never waits.
-ReadResult ReadRegularFile(const QString &path, qint64 limit, QByteArray &bytes) {
-  int error = 0;
-  const int fd = OpenRegular(QFile::encodeName(path).toStdString(), O_RDONLY, error);
-  if (fd < 0) return ReadResult::Unreadable;
-  const auto result = [&] {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return ReadResult::Unreadable;
-    if (info.st_size > limit) return ReadResult::TooLarge;
-    // One byte more than allowed tells a file that grew meanwhile.
-    bytes.resize(limit + 1);
-    const std::size_t got = Whole(std::size_t(limit + 1), error, [&](std::size_t at) {
-      return ::read(fd, bytes.data() + at, std::size_t(limit + 1) - at);
-    });
-    if (error != 0) return ReadResult::Unreadable;
-    bytes.resize(qsizetype(got));
-    return qint64(got) > limit ? ReadResult::TooLarge : ReadResult::Ok;
-  }();
-  ::close(fd);
+// Reads a regular file of at most limit bytes, never waiting on the open.
+ReadResult ReadDataFile(const QString &path, qint64 limit, QByteArray &bytes) {
+  std::string data;
+  const ReadResult result = ReadRegularFile(path.toStdString(), limit, data);
+  bytes = QByteArray(data.data(), qsizetype(data.size()));
   return result;
 }
 
@@ -444,7 +423,7 @@ bool QtHelpViewer::Open(QWidget *owner, const QString &fileName) {
     return false;
   }
   QByteArray bytes;
-  switch (ReadRegularFile(path, MaxFileSize, bytes)) {
+  switch (ReadDataFile(path, MaxFileSize, bytes)) {
   case ReadResult::Ok:
     break;
   case ReadResult::TooLarge:
@@ -488,7 +467,7 @@ QImage HelpBrowser::LoadImage(const QUrl &name) {
   const QString path = QFileInfo(QDir(folder).filePath(name.path())).canonicalFilePath();
   QByteArray bytes;
   if (!path.startsWith(folder + QLatin1Char('/')) ||
-      ReadRegularFile(path, QtHelpViewer::MaxImageFileSize, bytes) != ReadResult::Ok)
+      ReadDataFile(path, QtHelpViewer::MaxImageFileSize, bytes) != ReadResult::Ok)
     return {};
   QBuffer buffer(&bytes);
   QImageReader reader(&buffer);

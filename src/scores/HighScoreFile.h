@@ -20,11 +20,12 @@ public:
   int ErrorCode;
 };
 
-// The text for an errno value, in the words the game has always used.
+// The text for an error code of the system (an errno value, or a Windows
+// error code on Windows), in the words the game has always used.
 std::string InOutErrorText(int error);
 
 // The few file operations the high scores need, so that tests can make any
-// of them fail. Each returns 0 or an errno value.
+// of them fail. Each returns 0 or an error code of the system.
 class ScoreFileSystem {
 public:
   virtual ~ScoreFileSystem() = default;
@@ -58,7 +59,7 @@ public:
   // The player's own folder for the tables, with its separator; empty when
   // there is none.
   virtual std::string UserFolder() = 0;
-  // Makes folder and the folders above it as needed; 0 or an errno value.
+  // Makes folder and the folders above it as needed; 0 or an error code.
   virtual int MakeFolder(const std::string &folder) = 0;
   // The file that path leads to once its links are followed; empty when a
   // link on the way may not be followed.

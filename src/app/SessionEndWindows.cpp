@@ -1,0 +1,67 @@
+#include "app/SessionEnd.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace zanthorix {
+
+namespace {
+
+const wchar_t WindowClass[] = L"ZanthorixSessionEnd";
+void (*endHook)() = nullptr;
+
+} // namespace
+
+// A hidden top-level window of our own: Windows asks every top-level window
+// whether the session may end, whatever Qt's platform draws the game with.
+struct SessionEnd::Watch {
+  HWND window = nullptr;
+  SessionEnd *owner = nullptr;
+
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto *watch = reinterpret_cast<Watch *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_QUERYENDSESSION:
+      return TRUE; // nothing is lost by ending: the answer is always yes
+    case WM_ENDSESSION:
+      // The process ends as soon as this returns: close and save now.
+      if (wParam && watch && watch->owner) {
+        if (endHook) endHook();
+        if (watch->owner->onEnd_) watch->owner->onEnd_();
+        if (watch->owner->onFinal_) watch->owner->onFinal_();
+      }
+      return 0;
+    default:
+      return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+  }
+};
+
+// Nothing outlives the process here: afterwards has nothing to restore.
+SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards,
+                       std::function<void()> onFinal, QObject *parent)
+    : QObject(parent), onEnd_(std::move(onEnd)), onFinal_(std::move(onFinal)),
+      afterwards_(afterwards), watch_(std::make_unique<Watch>()) {
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = &Watch::Procedure;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = WindowClass;
+  ::RegisterClassW(&windowClass); // fails harmlessly when registered before
+  watch_->window = ::CreateWindowExW(WS_EX_TOOLWINDOW, WindowClass, L"", WS_POPUP, 0, 0, 0, 0,
+                                     nullptr, nullptr, instance, nullptr);
+  if (!watch_->window) return;
+  watch_->owner = this;
+  ::SetWindowLongPtrW(watch_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(watch_.get()));
+}
+
+// A waiting sound is ended before the session's end is answered.
+void SetSignalHook(void (*hook)()) { endHook = hook; }
+
+SessionEnd::~SessionEnd() {
+  if (watch_->window) ::DestroyWindow(watch_->window);
+}
+
+} // namespace zanthorix

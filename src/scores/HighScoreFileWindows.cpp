@@ -1,0 +1,259 @@
+#include "scores/HighScoreFile.h"
+
+#include "files/WideFile.h"
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+namespace zanthorix {
+
+std::string InOutErrorText(int error) {
+  switch (error) {
+  case ERROR_FILE_NOT_FOUND:
+    return "File not found";
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_INVALID_NAME:
+  case ERROR_FILENAME_EXCED_RANGE:
+    return "Invalid filename";
+  case ERROR_TOO_MANY_OPEN_FILES:
+    return "Too many open files";
+  case ERROR_ACCESS_DENIED:
+  case ERROR_WRITE_PROTECT:
+    return "File access denied";
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL:
+    return "Disk full";
+  default:
+    return "I/O error " + std::to_string(error);
+  }
+}
+
+namespace {
+
+class WindowsInput : public ScoreFileSystem::Input {
+public:
+  explicit WindowsInput(HANDLE file) : file_(file) {}
+  ~WindowsInput() override { ::CloseHandle(file_); }
+
+  std::size_t Read(void *data, std::size_t size, int &error) override {
+    DWORD code = 0;
+    const std::size_t done = ReadWhole(file_, data, size, code);
+    error = int(code);
+    return done;
+  }
+
+private:
+  HANDLE file_;
+};
+
+class WindowsOutput : public ScoreFileSystem::Output {
+public:
+  WindowsOutput(HANDLE file, bool inPlace) : file_(file), inPlace_(inPlace) {}
+  ~WindowsOutput() override {
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+
+  std::size_t Write(const void *data, std::size_t size, int &error) override {
+    std::size_t done = 0;
+    error = 0;
+    while (done < size) {
+      DWORD put = 0;
+      const DWORD chunk = DWORD(std::min<std::size_t>(size - done, 1u << 30));
+      if (!::WriteFile(file_, static_cast<const char *>(data) + done, chunk, &put, nullptr)) {
+        error = int(::GetLastError());
+        break;
+      }
+      if (put == 0) {
+        error = ERROR_DISK_FULL;
+        break;
+      }
+      done += put;
+    }
+    written_ += done;
+    return done;
+  }
+
+  int Finish() override {
+    DWORD error = 0;
+    // Written over in place: whatever the old file held past the new end goes.
+    LARGE_INTEGER end{};
+    end.QuadPart = LONGLONG(written_);
+    if (inPlace_ &&
+        (!::SetFilePointerEx(file_, end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_)))
+      error = ::GetLastError();
+    if (!::FlushFileBuffers(file_) && error == 0) error = ::GetLastError();
+    if (!::CloseHandle(file_) && error == 0) error = ::GetLastError();
+    file_ = INVALID_HANDLE_VALUE;
+    return int(error);
+  }
+
+private:
+  HANDLE file_;
+  bool inPlace_;
+  std::size_t written_ = 0;
+};
+
+std::size_t LastSeparator(const std::string &path) { return path.find_last_of("/\\"); }
+
+std::string FolderOf(const std::string &path) {
+  const std::size_t at = LastSeparator(path);
+  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+bool IsFolder(const std::wstring &path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ProcessRuns(DWORD id) {
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+// Temporary files of this file whose process no longer runs: a save killed
+// between creating and renaming its copy.
+void RemoveLeftovers(const std::string &path) {
+  const std::wstring folder = Widen(FolderOf(path));
+  const std::wstring prefix = Widen(path.substr(FolderOf(path).size()) + ".new");
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::wstring digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of(L"0123456789") != std::wstring::npos)
+      continue;
+    const DWORD id = DWORD(std::stoul(digits));
+    if (id != ::GetCurrentProcessId() && !ProcessRuns(id)) ::DeleteFileW((folder + name).c_str());
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
+} // namespace
+
+std::unique_ptr<ScoreFileSystem::Input> SystemScoreFileSystem::OpenRead(const std::string &path,
+                                                                        int &error) {
+  DWORD code = 0;
+  const HANDLE file = OpenRegularFile(Widen(path), GENERIC_READ, code);
+  error = int(code);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<WindowsInput>(file);
+}
+
+ScoreFileSystem::Access SystemScoreFileSystem::Probe(const std::string &path) {
+  DWORD error = 0;
+  const HANDLE file = OpenRegularFile(Widen(path), GENERIC_READ | GENERIC_WRITE, error);
+  if (file == INVALID_HANDLE_VALUE)
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Access::Missing
+                                                                          : Access::Refused;
+  ::CloseHandle(file);
+  return Access::ReadWrite;
+}
+
+bool SystemScoreFileSystem::CanCreateIn(const std::string &folder) {
+  // Asked of the folder itself: its attributes say nothing of who may write
+  // there (Program Files is not read-only, yet a player may not add to it).
+  const std::wstring probe =
+      Widen(folder + HighScoreFileName + ".probe" + std::to_string(::GetCurrentProcessId()));
+  const HANDLE file = ::CreateFileW(
+      probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
+std::string SystemScoreFileSystem::UserFolder() {
+  PWSTR base = nullptr;
+  std::string folder;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &base)) &&
+      base && base[0])
+    folder = Narrow(base) + "/Mirrowdale/Zanthorix/";
+  ::CoTaskMemFree(base);
+  for (char &c : folder)
+    if (c == '\\') c = '/';
+  return folder;
+}
+
+int SystemScoreFileSystem::MakeFolder(const std::string &folder) {
+  int error = 0;
+  for (std::size_t at = folder.find_first_of("/\\", 1); at != std::string::npos;
+       at = folder.find_first_of("/\\", at + 1)) {
+    // The drive and the folders above ours exist already, or cannot be made.
+    const std::wstring part = Widen(folder.substr(0, at));
+    error = ::CreateDirectoryW(part.c_str(), nullptr) || IsFolder(part) ? 0 : int(::GetLastError());
+  }
+  return error;
+}
+
+std::string SystemScoreFileSystem::Target(const std::string &path) {
+  const std::wstring wide = Widen(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return path;
+  // A link: the file it leads to is the one replaced.
+  const HANDLE file =
+      ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return path;
+  std::wstring target(32768, L'\0');
+  const DWORD length = ::GetFinalPathNameByHandleW(file, target.data(), DWORD(target.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  ::CloseHandle(file);
+  if (length == 0 || length >= target.size()) return path;
+  target.resize(length);
+  if (target.rfind(L"\\\\?\\UNC\\", 0) == 0)
+    target = L"\\\\" + target.substr(8);
+  else if (target.rfind(L"\\\\?\\", 0) == 0)
+    target = target.substr(4);
+  return Narrow(target);
+}
+
+std::unique_ptr<ScoreFileSystem::Output>
+SystemScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPath, int &error) {
+  RemoveLeftovers(path);
+  tempPath = path + ".new" + std::to_string(::GetCurrentProcessId());
+  const std::wstring wide = Widen(tempPath);
+  auto create = [&] {
+    return ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE file = create();
+  if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) {
+    // Left over from an earlier run that had the same process number.
+    ::DeleteFileW(wide.c_str());
+    file = create();
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    error = int(::GetLastError());
+    return nullptr;
+  }
+  error = 0;
+  return std::make_unique<WindowsOutput>(file, false);
+}
+
+std::unique_ptr<ScoreFileSystem::Output> SystemScoreFileSystem::OpenInPlace(const std::string &path,
+                                                                            int &error) {
+  DWORD code = 0;
+  const HANDLE file = OpenRegularFile(Widen(path), GENERIC_WRITE, code);
+  error = int(code);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<WindowsOutput>(file, true);
+}
+
+int SystemScoreFileSystem::Rename(const std::string &from, const std::string &to) {
+  // rename() does not replace an existing file here; the write-through makes
+  // the new name reach the disk before the call returns.
+  return ::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? 0
+             : int(::GetLastError());
+}
+
+void SystemScoreFileSystem::Remove(const std::string &path) { ::DeleteFileW(Widen(path).c_str()); }
+
+} // namespace zanthorix
