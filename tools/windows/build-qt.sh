@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds Qt 6.4.2 for 64-bit Windows (MinGW-w64) from Debian's qt6-base
 # source package, with only what the game needs, into the user's cache.
-# The cache is keyed by this script, the toolchain file and the compiler, so
-# that a change to any of them builds afresh. Prints the prefix when done.
+# The cache is keyed by this script, the toolchain file and the compiler
+# (comments aside), so that a change to any of them builds afresh. Prints the
+# prefix when done.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 version=6.4.2+dfsg-10
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/zanthorix
-key=$( { cat "$here/build-qt.sh" "$here/toolchain.cmake"; echo "$version";
+key=$( { grep -hv '^\s*#' "$here/build-qt.sh" "$here/toolchain.cmake"; echo "$version";
          x86_64-w64-mingw32-g++-posix --version | head -1; } | sha256sum | cut -c1-12)
 prefix=$cache/qt-6.4.2-mingw-$key
 if [ -f "$prefix/.complete" ]; then
