@@ -95,7 +95,9 @@ deb: dist
 windows:
 	tools/windows/build.sh
 
-# The Windows test programs and the installer, under Wine on Xvfb.
-windows-check: windows
+# The Windows test programs and the installer, under Wine on Xvfb; warnings
+# are errors here, as in ./check.sh.
+windows-check:
+	ZANTHORIX_WERROR=ON tools/windows/build.sh
 	tests/windows/run.sh build-win
 	tests/windows/tst_installer.sh build-win

@@ -1,7 +1,8 @@
 ; The Windows installer, made by tools/windows/package.sh from the game folder.
 ; With administrator rights it installs for all users into Program Files,
 ; without them for the current user only. /S installs silently.
-Unicode true
+; A 64-bit installer for a 64-bit game.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !define VERSION "1.0"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zanthorix"
@@ -14,7 +15,6 @@ SetCompressor /SOLID lzma
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 
 Name "Zanthorix"
 OutFile "${OUTFILE}"
@@ -38,16 +38,10 @@ VIAddVersionKey "LegalCopyright" "GNU General Public License, version 3 or later
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "Zanthorix needs a 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

@@ -238,7 +238,8 @@ void WindowsTest::registryKeyAndValue() {
 
 void WindowsTest::sessionEndSavesBeforeAnswering() {
   QStringList steps;
-  const SessionEnd watcher([&steps] { steps << "close"; }, [&steps] { steps << "save"; });
+  const SessionEnd watcher([&steps] { steps << "close"; }, SessionEnd::Afterwards::Restore,
+                           [&steps] { steps << "save"; });
   // As Windows asks: every top-level window of the program, one by one.
   std::vector<HWND> windows;
   ::EnumThreadWindows(

@@ -13,6 +13,6 @@ fi
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/windows/toolchain.cmake" -DCMAKE_PREFIX_PATH="$qt" -DQt6_DIR="$qt/lib/cmake/Qt6" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  ${ZANTHORIX_CMAKE_ARGS:-} >/dev/null
+  -DZANTHORIX_WERROR="${ZANTHORIX_WERROR:-OFF}" >/dev/null
 cmake --build build-win -j"$(nproc)"
 tools/windows/package.sh build-win "$qt" build-win

@@ -37,6 +37,9 @@ while [ ${#queue[@]} -gt 0 ]; do
   done
 done
 
+# No debugging symbols in what players download.
+find "$stage" -iname '*.dll' -o -iname '*.exe' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+
 # Stable contents and times, so that the same sources give the same zip.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null || echo 0)}
 find "$stage" -exec touch -h -d "@$epoch" {} +
