@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Daily tasks of developers; ./run.sh and ./check.sh remain the entry points.
 BUILD ?= build
 JOBS ?= $(shell nproc)

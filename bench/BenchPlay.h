@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the benchmarks that press through the window share.
 #pragma once
 

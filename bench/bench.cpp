@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the benchmarks and prints one table. Start-up and memory are measured
 // on whole processes, the game and the floor alternating; press latency and
 // the cost of music in process; idle cost on whole processes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's own entry, built for measuring: "first-paint" quits the orderly
 // way right after the board is first painted; "idle" just runs; "music"
 // turns the music on once the game is up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Press to the first sample of its pop, with Sound FX on, as the audio the
 // game writes shows it. Through PulseAudio where a server can be had (a
 // private one with a null sink is started when `pulseaudio` is installed and

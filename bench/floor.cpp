@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of the start-up figures: a bare Qt program with a main window of
 // the game's size, a menu bar and a status bar, that paints a 210 by 210
 // widget once and quits. No Qt game can start faster.

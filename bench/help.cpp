@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens one help file in the real viewer, as Help, Index does, and prints how
 // long it took until the text was laid out and painted, and the peak memory.
 #include "app/Dialogs.h"

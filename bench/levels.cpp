@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output levels of the music and the pops, as the real device writes them:
 // SDL's disk driver puts the raw 16-bit stereo samples in a file, and with no
 // delay between its buffers it renders the whole piece in a moment.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Press to painted window, in process: a press that highlights a group and a
 // press that removes it, sent through the window as the player's are, with
 // Sound FX off.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages of a list (deps/debian.txt unless one is
 # named) that are missing.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtTest's watchdog thread can still be winding down when a test program
 // exits on a loaded machine. QtCore then drops the thread-data key before
 // the thread has let go of its data, and the leak checker reports it. Wait

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Packs the desktop icons (resources/icons/zanthorix-<N>.png, each drawn at
 // its size by make_sprites) into the one Windows icon file that the
 // executable carries: resources/windows/zanthorix.ico, every size a PNG entry.

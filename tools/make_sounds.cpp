@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthesises the game's two sound effects as 16-bit mono WAV files.
 //
 //   make_sounds [output-folder]     (default: data)

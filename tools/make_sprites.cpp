@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the ball sprite sheet (Balls.bmp, and Balls@2x.bmp and Balls@3x.bmp drawn at two and
 // three times the size) and the application icon (zanthorix.ico, a PNG copy
 // of it, and icons/zanthorix-<N>.png in the usual desktop sizes, each drawn at its size).

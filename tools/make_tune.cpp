@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the background tune as a Standard MIDI File (format 1).
 //
 //   make_tune [output-folder]     (default: data)

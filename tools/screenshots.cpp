@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the screenshots of the README: runs the game through its own entry
 // under an X server (Xvfb), plays it a little and saves each window as PNG.
 //   screenshots <output folder>

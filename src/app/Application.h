@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: its title, its help file, and the error box for
 // an error that a handler lets through.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 210 by 210 board at the top of the main window: hands its paint events
 // and mouse presses to the window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real modal boxes, on Qt's widgets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting the board: the frame, the 64 squares and their highlight outlines.
 #pragma once
 

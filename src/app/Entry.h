@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program entry, shared by the game and by builds that measure it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program needs of the system it starts on, checked before Qt.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the game's state, its menu and status bar, and the
 // handlers that turn presses and commands into moves.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request from the desktop session to end (SIGTERM, SIGHUP, SIGINT; on
 // Windows the session's end) closes the main window the orderly way, so that
 // the high scores are saved.

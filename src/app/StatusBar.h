@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A status bar of fixed panels, drawn by us so that each panel starts exactly
 // where its width says, whatever margins the style would add.
 #pragma once

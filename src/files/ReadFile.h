@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a data file whole, with one implementation per system: plain C++.
 #pragma once
 

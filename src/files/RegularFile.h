@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and reading data files that may be anything a player or another
 // program left under their name: plain POSIX, no Qt.
 #pragma once

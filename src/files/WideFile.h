@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows: wide (UTF-16) paths all the way to the system, and opening a data
 // file that may be anything a player or another program left under its name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modal boxes behind an interface, so that tests can read and answer them.
 #pragma once
 

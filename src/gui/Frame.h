@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every top-level window needs from the window manager's frame around
 // it: placement, coming to the front, and room for its caption.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the game's other windows read of the main window.
 #pragma once
 

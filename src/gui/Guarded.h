@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors that a handler lets through when no event brought it there.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry of the audio module that the game loads on first use.
 #include "media/SdlMediaDevice.h"
 

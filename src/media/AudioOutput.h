@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process's one SDL audio output, opened and closed by a thread of its
 // own. The sound server decides how long those take: closing on a suspended
 // sink waits for the whole suspension, and a hung server holds an open for

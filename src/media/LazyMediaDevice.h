@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real media device, loaded from the audio module beside the program the
 // first time a device is opened: the sound libraries then cost nothing until
 // the board is on screen. On Windows the device is MCI, part of the system,

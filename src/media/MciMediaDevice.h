@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media device on Windows: the system's Media Control Interface itself,
 // through mciSendCommandW, with its own error codes and texts.
 #pragma once

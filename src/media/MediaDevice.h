@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media device layer under TMediaPlayer: open a device of a type on a
 // file, then play, stop, seek, ask its mode and close it. Every command
 // returns an error code (0 = success) and may ask for a completion

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMediaPlayer: one media device, driven by commands with one-shot notify
 // and wait requests, reporting completions through OnNotify.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real media devices: wave sounds as SDL2_mixer chunks on a channel of
 // their own, MIDI pieces rendered by FluidSynth into the mixer's music hook.
 // Audio output and the synthesizer are started on the first open that needs

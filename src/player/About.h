@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window: the product line, a word of warning and the name of the
 // current player. Created once, hidden, and shown again on request.
 #pragma once

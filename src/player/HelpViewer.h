@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help viewer: opens the game's help document in a window of its own with
 // a contents list and an index, and closes it again when the game closes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small modal prompt for one line of text, laid out in dialog units of
 // its font so that it keeps its proportions with any font.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user settings store, reached the way the game reaches the
 // registry: a key under the current user, text values in it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store's keys as Qt keeps them here: a file per application,
 // a section per key.
 #include "player/Registry.h"

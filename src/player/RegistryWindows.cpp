@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store's keys are the registry's own: QSettings reaches the key
 // HKEY_CURRENT_USER\Software\<Organisation>\<Application>\<Subkey>. QSettings
 // creates a key whenever it reads one, so opening asks the registry itself.

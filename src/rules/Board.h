@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 8 by 8 board, its cells, and the random source the deal draws from.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a click does to the board: finding a group, scoring and removing it,
 // letting the rest fall, and deciding when the game is over.
 #pragma once

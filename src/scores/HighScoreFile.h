@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file "HighScores.Dat" beside the executable: 50 records of 108 bytes,
 // the tables for 3 to 7 ball kinds one after the other.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ten best scores of each ball count, and how a finished game gets in.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The High Scores window: one table at a time, picked by ball count, and the
 // command that erases them all. It owns the loading and the saving of the
 // file, which happen when it is made and when it goes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tab control in the old sense: one client area shared by all tabs, the
 // tabs only telling which data it shows. The tabs run along the bottom edge.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names are kept in the file as Windows-1252 bytes, so that files from the
 // Windows game read the same.
 #pragma once

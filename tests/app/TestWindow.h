@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A main window on the offscreen platform with boxes that the test answers.
 #pragma once
 

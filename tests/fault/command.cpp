@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the game by the fault tests: once the main window is shown,
 // triggers the menu command whose action ZANTHORIX_TEST_COMMAND names, so
 // that the command's box is open when the test acts.

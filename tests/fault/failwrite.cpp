@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the game by the fault tests: every write to a file whose
 // name begins with "HighScores.Dat" fails as on a full disk.
 #include <cerrno>

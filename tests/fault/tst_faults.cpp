@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the real program: killed, terminated, out of disk space, fed
 // damaged files. The game runs as a separate process from a folder of its own.
 #include <QDir>

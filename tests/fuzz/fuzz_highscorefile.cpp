@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the high-score reader as the file's contents, then
 // checks what the game relies on: no name reaches past its field, and what is
 // read is written back and read again unchanged.

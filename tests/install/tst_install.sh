@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the built game into a fresh prefix, starts it from its link, ends
 # it the orderly way, and uninstalls it.
 #   tst_install.sh <build folder> <source folder>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A media device that plays nothing: it records every command, answers with
 // the codes a test sets, and ends a piece when the test says so.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media player's own rules: the flags of each command, one-shot
 // requests, errors on a closed player and the mode query.
 #include "FakeMediaDevice.h"

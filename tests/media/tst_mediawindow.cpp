@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound effects and background music as the main window plays them, on a
 // silent device that a test ends pieces on.
 #include "app/TestWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real devices: file checks, error codes, sound actually written out
 // (SDL's disk driver), the loop's restart, letting the output go while
 // silent, no audio output, and shutdown.

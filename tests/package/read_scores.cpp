@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loaded into the installed game with LD_PRELOAD: once the main window is up,
 // opens Help, High Scores as a player would and prints what the window shows,
 // a "name<TAB>score" line for each place, then an empty line.

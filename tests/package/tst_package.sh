@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it; as root, also installs it into a
 # scratch root, plays it twice as an unprivileged player and once as root,
 # and purges it.

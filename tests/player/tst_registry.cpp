@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's name in the settings store, and the box that asks for it.
 #include "app/TestWindow.h"
 #include "player/InputBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Boards drawn as text, for tests that build positions.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random sources for tests: one that plays back a script, one seeded.
 #pragma once
 

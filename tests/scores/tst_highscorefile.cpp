@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The high-score file: its bytes, short and long files, and saves that fail.
 #include "scores/HighScoreFile.h"
 #include "scores/ReadOnlyGameFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The High Scores window, and a finished game finding its way into a table.
 #include "app/SessionEnd.h"
 #include "app/TestWindow.h"

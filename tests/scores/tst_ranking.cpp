@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which place a finished game earns, and what entering it does to a table.
 #include "scores/HighScoreTables.h"
 

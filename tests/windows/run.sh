@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build's test programs under Wine, on a private X server,
 # with a fresh Wine prefix and a private sound server that has a null sink.
 # Usage: tests/windows/run.sh <windows build folder>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installer under Wine, in a fresh prefix on its own X server: a silent
 # install, the game started from the installed folder and closed the way
 # Windows closes a program, then a silent uninstall that leaves the player's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the Windows build has, against the system itself: MCI, the
 // registry, the score file's folders and the session's end.
 #include "app/SessionEnd.h"

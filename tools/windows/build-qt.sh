@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt 6.4.2 for 64-bit Windows (MinGW-w64) from Debian's qt6-base
 # source package, with only what the game needs, into the user's cache.
 # The cache is keyed by this script, the toolchain file and the compiler

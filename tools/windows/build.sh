@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make windows`: Qt for MinGW-w64 (built once from Debian's source and kept
 # in the user's cache), the game cross-built into build-win/, then the game
 # folder, Zanthorix-1.0-win64.zip and Zanthorix-1.0-setup.exe there.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Windows game folder, its zip and its installer from a build:
 #   package.sh <Windows build folder> <Qt prefix> <output folder>
 # The folder holds the game, its data, and only the DLLs that it and its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64. The -posix
 # compilers: the win32 thread model lacks std::thread and std::mutex.
 set(CMAKE_SYSTEM_NAME Windows)
