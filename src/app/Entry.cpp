@@ -33,6 +33,7 @@ namespace {
 std::mutex saving;
 std::atomic<const HighScoreTables *> unsaved = nullptr;
 std::string unsavedFolder;
+ScoreFileSystem *unsavedFiles = nullptr;
 QtMessageHandler qtHandler = nullptr;
 
 void SaveOnExit() {
@@ -40,8 +41,7 @@ void SaveOnExit() {
   const HighScoreTables *tables = unsaved.exchange(nullptr);
   if (!tables || tables->File.empty()) return; // not loaded yet: nothing to keep
   try {
-    SystemScoreFileSystem files;
-    SaveHighScores(*tables, unsavedFolder, files);
+    SaveHighScores(*tables, unsavedFolder, *unsavedFiles);
   } catch (const std::exception &error) {
     std::fprintf(stderr, "Zanthorix: %s\n",
                  qPrintable(ErrorBoxText(QString::fromUtf8(error.what()))));
@@ -56,10 +56,11 @@ void WatchForLostDisplay(QtMsgType type, const QMessageLogContext &context, cons
 }
 
 struct LastSave {
-  LastSave(const HighScoreTables &tables, const std::string &folder) {
+  LastSave(const HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
     static const bool registered = std::atexit(SaveOnExit) == 0;
     if (!registered) return;
     unsavedFolder = folder;
+    unsavedFiles = &files;
     unsaved = &tables;
     qtHandler = qInstallMessageHandler(WatchForLostDisplay);
   }
@@ -115,10 +116,12 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   SetSignalHook(&LazyMediaDevice::EndAllWaits);
 
   Services services;
+  // Every save goes through the same files as the High Scores window's.
+  SystemScoreFileSystem systemFiles;
+  ScoreFileSystem *scoreFiles = &systemFiles;
 #ifdef ZANTHORIX_READ_ONLY_GAME_FOLDER
-  PosixScoreFileSystem files;
-  ReadOnlyGameFolder systemData(files, folder.toStdString());
-  services.scoreFiles = &systemData;
+  ReadOnlyGameFolder systemData(systemFiles, folder.toStdString());
+  services.scoreFiles = scoreFiles = &systemData;
 #endif
   services.rng = &rng;
   services.dialogs = &dialogs;
@@ -132,14 +135,11 @@ int RunZanthorix(int argc, char **argv, const EntryHooks &hooks) {
   main = &frmZanthorix;
   TfrmAbout frmAbout(frmZanthorix);
   frmZanthorix.frmAbout = &frmAbout;
-  const LastSave lastSave(highScores, folder.toStdString());
+  const LastSave lastSave(highScores, folder.toStdString(), *scoreFiles);
   TfrmHighScores frmHighScores(services, frmZanthorix);
   frmZanthorix.frmHighScores = &frmHighScores;
-  saveNow = [&highScores, &folder] {
-    Guarded([&] {
-      SystemScoreFileSystem files;
-      SaveHighScores(highScores, folder.toStdString(), files);
-    });
+  saveNow = [&highScores, &folder, scoreFiles] {
+    Guarded([&] { SaveHighScores(highScores, folder.toStdString(), *scoreFiles); });
   };
 
   if (ending) {
