@@ -160,7 +160,7 @@ void FaultTest::terminateDuringPlaySavesTables() {
     const bool players = ::geteuid() == 0 && signal > 0;
     if (signal == SIGHUP) WriteAll(game.scores, DefaultFile());
     if (players)
-      QVERIFY(::chown(qPrintable(game.folder.path()), 65534, 65534) == 0 &&
+      QVERIFY(::chown(qPrintable(QFileInfo(game.scores).path()), 65534, 65534) == 0 &&
               (signal != SIGHUP || ::chown(qPrintable(game.scores), 65534, 65534) == 0));
     if (signal < 0) game.process.setChildProcessModifier([=] { ::signal(-signal, SIG_IGN); });
     game.Start();
@@ -332,7 +332,7 @@ void FaultTest::fullDiskAtExitKeepsOldFile() {
     game.End();
     QCOMPARE(ReadAll(game.scores), old);
     QVERIFY(game.process.readAllStandardError().contains("Zanthorix: Disk full.\n"));
-    QCOMPARE(QDir(game.folder.path()).entryList({"HighScores.Dat*"}, QDir::Files),
+    QCOMPARE(QFileInfo(game.scores).dir().entryList({"HighScores.Dat*"}, QDir::Files),
              QStringList{"HighScores.Dat"});
   }
 }
