@@ -12,19 +12,31 @@
 
 namespace zanthorix {
 
-TfrmAbout::TfrmAbout(const GameView &main, QWidget *parent)
-    : QDialog(parent), ui_(new Ui::TfrmAbout), main_(main) {
-  ui_->setupUi(this);
+TfrmAbout::TfrmAbout(const GameView &main, QWidget *parent) : QDialog(parent), main_(main) {
   // Only the close box in the title bar.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(241, 193);
   setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+// The controls are made when first needed: most games never show this window,
+// and its fonts and picture would otherwise hold up the board's first picture.
+Ui::TfrmAbout *TfrmAbout::ui() {
+  if (ui_) return ui_;
+  ui_ = new Ui::TfrmAbout;
+  ui_->setupUi(this);
   ui_->imgIcon->setPixmap(QIcon(QStringLiteral(":/icon/zanthorix.ico")).pixmap(32, 32));
   ui_->lblProduct->adjustSize();
   ui_->lblPlayer->adjustSize();
   FitCredits();
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui_->btnOK); });
+  return ui_;
+}
+
+void TfrmAbout::setVisible(bool visible) {
+  if (visible) ui();
+  QDialog::setVisible(visible);
 }
 
 TfrmAbout::~TfrmAbout() { delete ui_; }

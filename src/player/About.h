@@ -20,7 +20,8 @@ public:
   explicit TfrmAbout(const GameView &main, QWidget *parent = nullptr);
   ~TfrmAbout() override;
 
-  Ui::TfrmAbout *ui() const { return ui_; }
+  Ui::TfrmAbout *ui();
+  void setVisible(bool visible) override;
 
   // Makes the window visible without blocking the game, and brings it to the front.
   void ShowModeless();
@@ -36,7 +37,7 @@ private:
   void FormShow();
   void FitCredits();
 
-  Ui::TfrmAbout *ui_;
+  Ui::TfrmAbout *ui_ = nullptr;
   const GameView &main_;
   bool placed_ = false;
 };

@@ -38,6 +38,21 @@ void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSyste
   }
 }
 
+// Whether the file at path holds exactly these bytes, no more and no less.
+bool Holds(ScoreFileSystem &files, const std::string &path, const std::string &bytes) {
+  int error = 0;
+  const auto input = files.OpenRead(path, error);
+  if (!input) return false;
+  std::string held(bytes.size() + 1, '\0');
+  std::size_t got = 0;
+  while (got < held.size()) {
+    const std::size_t n = input->Read(held.data() + got, held.size() - got, error);
+    if (n == 0) break;
+    got += n;
+  }
+  return error == 0 && got == bytes.size() && held.compare(0, got, bytes) == 0;
+}
+
 } // namespace
 
 void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
@@ -77,6 +92,17 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
   if (path != shared) files.MakeFolder(FolderOf(path));
   const std::string target = files.Target(path);
   if (target.empty()) throw EInOutError(EACCES, InOutErrorText(EACCES));
+  std::string bytes;
+  bytes.reserve(RecordCount * RecordSize);
+  for (const HighScoreTable &table : tables.Tables) {
+    for (const HighScoreEntry &entry : table) {
+      const auto record = entry.ToRecord();
+      bytes.append(reinterpret_cast<const char *>(record.data()), record.size());
+    }
+  }
+  // A game that ends without a new score leaves the disk alone: no write and
+  // no wait for the flush.
+  if (access == ScoreFileSystem::Access::ReadWrite && Holds(files, target, bytes)) return;
   std::string temp;
   int error = 0;
   auto output = files.CreateBeside(target, temp, error);
@@ -92,13 +118,8 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
     if (!temp.empty()) files.Remove(temp);
     throw EInOutError(code, InOutErrorText(code));
   };
-  for (const HighScoreTable &table : tables.Tables) {
-    for (const HighScoreEntry &entry : table) {
-      const auto record = entry.ToRecord();
-      if (output->Write(record.data(), record.size(), error) != record.size())
-        fail(error != 0 ? error : ENOSPC);
-    }
-  }
+  if (output->Write(bytes.data(), bytes.size(), error) != bytes.size())
+    fail(error != 0 ? error : ENOSPC);
   if (const int finished = output->Finish(); finished != 0) fail(finished);
   output.reset();
   if (temp.empty()) return;

@@ -104,8 +104,8 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 
 // Writes all 50 records to the file the load chose, through a temporary file
 // that replaces it only when whole, or, where no file can be made beside it,
-// over the file itself. A file that may not be written is left alone
-// silently; an error while writing throws EInOutError.
+// over the file itself. A file that already holds them, or that may not be
+// written, is left alone silently; an error while writing throws EInOutError.
 void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
                     ScoreFileSystem &files);
 

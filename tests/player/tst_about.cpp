@@ -20,7 +20,7 @@ struct AboutFixture {
   AboutFixture() { t.window->frmAbout = &about; }
 
   void ChooseAbout() { t.window->ui()->mnuHelpAbout->trigger(); }
-  QString Player() const { return about.ui()->lblPlayer->text(); }
+  QString Player() { return about.ui()->lblPlayer->text(); }
 };
 
 } // namespace
