@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all test check clean format install uninstall fuzz bench dist deb windows windows-check
+.PHONY: all test check clean format install uninstall fuzz bench dist dsc deb windows windows-check
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
@@ -78,13 +78,19 @@ dist:
 	@echo "$(DIST).tar.xz"
 
 # The Debian source package (3.0 (quilt): the release tarball and the tree's
-# debian/) and the binary package, built in build-deb/ so that the tree
-# stays clean; the tests run in the build unless DEB_BUILD_OPTIONS has nocheck.
-deb: dist
+# debian/) in build-deb/, so that the tree stays clean; what sbuild takes.
+dsc: dist
 	rm -rf build-deb && mkdir -p build-deb
 	cp $(DIST).tar.xz build-deb/zanthorix_$(VERSION).orig.tar.xz
 	tar -xf build-deb/zanthorix_$(VERSION).orig.tar.xz -C build-deb
 	cp -a debian build-deb/$(DIST)/
+	cd build-deb && dpkg-source -b $(DIST) && rm -rf $(DIST)
+	@ls build-deb/*.dsc
+
+# The source package and the binary package; the tests run in the build
+# unless DEB_BUILD_OPTIONS has nocheck.
+deb: dsc
+	cd build-deb && dpkg-source -x *.dsc $(DIST)
 	cd build-deb/$(DIST) && dpkg-buildpackage -us -uc -j$(JOBS)
 	rm -rf build-deb/$(DIST)
 	@ls build-deb/*.dsc build-deb/*.deb

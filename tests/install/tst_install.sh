@@ -24,6 +24,8 @@ done
 grep -qx "Exec=$prefix/bin/zanthorix" "$prefix/share/applications/zanthorix.desktop" ||
   fail "the desktop entry does not start the installed game"
 desktop-file-validate "$prefix/share/applications/zanthorix.desktop" || fail "desktop entry refused"
+grep -qx ".I $game/HighScores.Dat" "$prefix/share/man/man6/zanthorix.6" ||
+  fail "the manual page does not say where this install keeps the scores"
 
 # Started through the link from another folder: it finds its folder, opens
 # its music without a box (a box would keep it from ending), and saves the
