@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SessionEnd.h"
 
+#include "gui/HiddenWindow.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -45,17 +47,9 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards,
                        std::function<void()> onFinal, QObject *parent)
     : QObject(parent), onEnd_(std::move(onEnd)), onFinal_(std::move(onFinal)),
       afterwards_(afterwards), watch_(std::make_unique<Watch>()) {
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = &Watch::Procedure;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = WindowClass;
-  ::RegisterClassW(&windowClass); // fails harmlessly when registered before
-  watch_->window = ::CreateWindowExW(WS_EX_TOOLWINDOW, WindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                     nullptr, nullptr, instance, nullptr);
-  if (!watch_->window) return;
   watch_->owner = this;
-  ::SetWindowLongPtrW(watch_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(watch_.get()));
+  watch_->window = MakeHiddenWindow(WindowClass, &Watch::Procedure, WS_EX_TOOLWINDOW, WS_POPUP,
+                                    nullptr, watch_.get());
 }
 
 // A waiting sound is ended before the session's end is answered.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/MciMediaDevice.h"
 
+#include "gui/HiddenWindow.h"
+
 #include <QDir>
 
 #ifndef NOMINMAX
@@ -44,16 +46,7 @@ struct MciWindow {
 };
 
 MciMediaDevice::MciMediaDevice() {
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = &MciWindow::Procedure;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = WindowClass;
-  ::RegisterClassW(&windowClass); // fails harmlessly when registered before
-  const HWND window = ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        instance, nullptr);
-  if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  window_ = window;
+  window_ = MakeHiddenWindow(WindowClass, &MciWindow::Procedure, 0, 0, HWND_MESSAGE, this);
 }
 
 MciMediaDevice::~MciMediaDevice() {
