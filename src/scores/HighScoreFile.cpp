@@ -9,6 +9,18 @@ namespace {
 
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
+// Reads until size bytes are in, the file ends or a read fails. A read may
+// come back short before the end; only nothing at all ends it.
+std::size_t ReadUpTo(ScoreFileSystem::Input &input, void *data, std::size_t size, int &error) {
+  std::size_t got = 0;
+  while (got < size && error == 0) {
+    const std::size_t n = input.Read(static_cast<char *>(data) + got, size - got, error);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
 // Reads the 50 records of path into the tables; a file that cannot be opened
 // gives the defaults.
 void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSystem &files) {
@@ -21,13 +33,7 @@ void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSyste
   for (HighScoreTable &table : tables.Tables) {
     for (HighScoreEntry &entry : table) {
       std::array<std::uint8_t, RecordSize> record{};
-      // A read may come back short before the end; only nothing at all ends it.
-      std::size_t got = 0;
-      while (got < RecordSize && error == 0) {
-        const std::size_t n = input->Read(record.data() + got, RecordSize - got, error);
-        if (n == 0) break;
-        got += n;
-      }
+      const std::size_t got = ReadUpTo(*input, record.data(), RecordSize, error);
       entry.FromRecord(record.data(), got);
       if (error != 0) {
         tables.KeepFile = true;
@@ -44,12 +50,7 @@ bool Holds(ScoreFileSystem &files, const std::string &path, const std::string &b
   const auto input = files.OpenRead(path, error);
   if (!input) return false;
   std::string held(bytes.size() + 1, '\0');
-  std::size_t got = 0;
-  while (got < held.size()) {
-    const std::size_t n = input->Read(held.data() + got, held.size() - got, error);
-    if (n == 0) break;
-    got += n;
-  }
+  const std::size_t got = ReadUpTo(*input, held.data(), held.size(), error);
   return error == 0 && got == bytes.size() && held.compare(0, got, bytes) == 0;
 }
 
