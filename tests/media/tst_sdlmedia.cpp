@@ -52,15 +52,16 @@ QByteArray Smf(const QByteArray &track, int tracks = 1) {
          "MTrk" + BigEndian(std::uint32_t(track.size()), 4) + track;
 }
 
-// One second at 120 beats a minute: a wood block at 0, another at half a
-// second, and the last note-off at the very end.
+// One second at 120 beats a minute: a wood block at 0, another 0.4 s later,
+// and the last note-off at the very end. The hits are closer to each other
+// than to the next start, so that each gap tells which it is.
 QByteArray OneSecondTune() {
   QByteArray track;
   track += QByteArray::fromHex("00ff510307a120"); // tempo 500000 us a beat
   track += QByteArray::fromHex("00994c70");       // hit
-  track += QByteArray::fromHex("8170894c00");     // off at 240
-  track += QByteArray::fromHex("8170994d70");     // hit at 480
-  track += QByteArray::fromHex("8360894d00");     // off at 960
+  track += QByteArray::fromHex("78894c00");       // off at 120
+  track += QByteArray::fromHex("8208994d70");     // hit at 384
+  track += QByteArray::fromHex("8440894d00");     // off at 960
   track += QByteArray::fromHex("00ff2f00");       // end of track
   return Smf(track);
 }
@@ -113,18 +114,20 @@ int Peak(const std::vector<int> &samples) {
   return peak;
 }
 
-// Sounds that begin after quiet, the start of the output counting as quiet:
-// a millisecond over a tenth of the loudest one after 50 quiet ones.
-int CountHits(const std::vector<int> &left, int loudest) {
+// Where sounds begin after quiet, in samples, the start of the output
+// counting as quiet: a millisecond over a tenth of the loudest one after 50
+// quiet ones.
+std::vector<size_t> Onsets(const std::vector<int> &left, int loudest) {
   const size_t block = 44100 / 1000;
-  int hits = 0, quiet = 50;
+  std::vector<size_t> onsets;
+  int quiet = 50;
   for (size_t at = 0; at + block <= left.size(); at += block) {
     const int level =
         Peak(std::vector<int>(left.begin() + long(at), left.begin() + long(at + block)));
-    if (level > loudest / 10 && quiet >= 50) ++hits;
+    if (level > loudest / 10 && quiet >= 50) onsets.push_back(at);
     quiet = level < loudest / 50 ? quiet + 1 : 0;
   }
-  return hits;
+  return onsets;
 }
 
 int Deliver(TMediaPlayer &player) {
@@ -322,28 +325,31 @@ void SdlMediaTest::tuneRestartsRightAfterItsLastNote() {
   const std::vector<int> left = LeftChannel(out);
   const int peak = Peak(left);
   QVERIFY2(peak > 1000, "the tune made no sound");
-  // Onsets: a millisecond over a tenth of the peak after 50 quiet ones.
-  const int rate = 44100, block = rate / 1000;
-  std::vector<double> onsets;
-  int quiet = 0;
-  for (size_t at = 0; at + block <= left.size(); at += block) {
-    const int level =
-        Peak(std::vector<int>(left.begin() + long(at), left.begin() + long(at + block)));
-    if (level > peak / 10 && quiet >= 50) onsets.push_back(double(at) / rate);
-    quiet = level < peak / 50 ? quiet + 1 : 0;
-  }
+  const std::vector<size_t> onsets = Onsets(left, peak);
   QString seen;
-  for (double t : onsets)
-    seen += QString::number(t, 'f', 3) + QLatin1Char(' ');
-  qInfo("onsets: %s", qPrintable(seen));
-  // Three starts of the piece, each with its two hits but the last.
-  QVERIFY2(onsets.size() >= 5, qPrintable(seen));
-  for (size_t i = 0; i + 2 < onsets.size(); i += 2) {
-    QVERIFY2(std::abs(onsets[i + 1] - onsets[i] - 0.5) < 0.03, qPrintable(seen));
-    // The next start follows the one-second piece within a fifth of a second.
-    const double gap = onsets[i + 2] - onsets[i] - 1.0;
-    QVERIFY2(gap > -0.03 && gap < 0.2, qPrintable(seen));
+  for (size_t at : onsets)
+    seen += QString::number(at) + QLatin1Char(' ');
+  qInfo("onsets in samples: %s", qPrintable(seen));
+  // Each gap between hits is either within a start of the piece or across
+  // a restart. The synthesizer keeps time in samples, so the hits of one
+  // start are 0.4 s apart to a few milliseconds however busy
+  // the machine is. The restart goes through the UI thread, which a busy
+  // machine delays: only ask that it comes long before the seconds the
+  // synthesizer's own end would take. The seam itself is a figure of
+  // `make bench`.
+  const long rate = 44100, ms = rate / 1000;
+  int within = 0, across = 0;
+  for (size_t i = 0; i + 1 < onsets.size(); ++i) {
+    const long gap = long(onsets[i + 1] - onsets[i]);
+    if (std::abs(gap - 2 * rate / 5) <= 5 * ms)
+      ++within;
+    else if (gap > 3 * rate / 5 - 2 * ms && gap < 8 * rate / 5)
+      ++across;
+    else
+      QFAIL(qPrintable(seen));
   }
+  // Three starts, the first perhaps before the output had settled.
+  QVERIFY2(within >= 2 && across >= 2, qPrintable(seen));
 }
 
 void SdlMediaTest::soundsAfterTheOutputWasReleased() {
@@ -416,7 +422,10 @@ void SdlMediaTest::musicResumesWhereItStoppedAfterRelease() {
   music.OnNotify = [&](QObject *) { ++notified; };
   music.Play();
   QVERIFY(device.AudioActive());
-  QTest::qWait(1000); // past the first hit, well short of the second
+  // A second of output, past the first hit and well short of the second;
+  // counted in samples, since a busy machine writes them late. The output
+  // was opened again for this play, so its file starts anew.
+  QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() >= 4 * 44100, 30000);
   music.Stop();
   QCOMPARE(music.Mode(), mpStopped);
   QTRY_VERIFY_WITH_TIMEOUT(!device.AudioActive(), 10000);
@@ -432,7 +441,7 @@ void SdlMediaTest::musicResumesWhereItStoppedAfterRelease() {
   const int peak = Peak(left);
   QVERIFY2(peak > 1000, "the rest of the tune made no sound");
   // From the start it would have both hits.
-  QCOMPARE(CountHits(left, peak), 1);
+  QCOMPARE(Onsets(left, peak).size(), size_t(1));
   music.Close();
 }
 
@@ -463,7 +472,10 @@ void SdlMediaTest::musicLevelsAndFadeAtStop() {
   music.Play();
   QTRY_VERIFY_WITH_TIMEOUT(rendered() > from + 3 * 44100, 30000);
   music.Stop();
-  QTest::qWait(200);
+  // The fade goes out with the next buffer, and the driver's file is
+  // buffered too: a tenth of a second more is on the disk after it.
+  const qint64 stopped = rendered();
+  QTRY_VERIFY_WITH_TIMEOUT(rendered() >= stopped + 44100 / 10, 30000);
   qunsetenv("SDL_DISKAUDIODELAY");
   const std::vector<int> left = LeftChannel(out);
   // The piece from its first sound to its last.
