@@ -61,16 +61,17 @@ fuzz: fuzz-out/fuzz_highscorefile
 	./fuzz-out/fuzz_highscorefile -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 		-artifact_prefix=fuzz-out/ fuzz-out/corpus tests/fuzz/corpus
 
-# The source release: every file git knows of in the tree (and new ones not
-# ignored) but the Debian packaging, in name order, dated by the latest entry
-# of debian/changelog and owned by root, so that the same tree always gives
-# the same tarball.
-VERSION := $(shell awk 'NR == 1 { gsub(/[()]/, "", $$2); sub(/-[^-]*$$/, "", $$2); print $$2 }' debian/changelog)
+# The source release: every file of the tree (tools/tree-files.sh: what git
+# knows of and new files not ignored; in an unpacked release, what is there)
+# but the Debian packaging, in name order, dated by the latest entry of
+# debian/changelog and owned by root, so that the same tree always gives the
+# same tarball.
+VERSION := $(shell awk 'NR == 1 { gsub(/[()]/, "", $$2); sub(/-[^-]*$$/, "", $$2); print $$2 }' debian/changelog 2>/dev/null)
 DIST = zanthorix-$(VERSION)
-DIST_DATE = $(shell sed -n 's/^ -- .*>  //p' debian/changelog | head -1)
+DIST_DATE = $(shell sed -n 's/^ -- .*>  //p' debian/changelog 2>/dev/null | head -1)
 dist:
-	@git rev-parse --show-toplevel >/dev/null 2>&1 || { echo "make dist needs a git checkout"; exit 1; }
-	git ls-files -z --cached --others --exclude-standard -- . ':!debian' | sort -zu | \
+	@[ -f debian/changelog ] || { echo "make dist takes the version and date from debian/changelog"; exit 1; }
+	tools/tree-files.sh | grep -zv '^debian/' | sort -zu | \
 	  tar --create --null --no-recursion --files-from=- --format=gnu --sort=name \
 	    --mtime="$(DIST_DATE)" --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX \
 	    --transform='s,^,$(DIST)/,' | xz --threads=1 -6 >$(DIST).tar.xz.part

@@ -5,6 +5,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mapfile -t wanted < <(grep -vE '^\s*(#|$)' "${1:-$here/debian.txt}")
+# A checkout lists its files through git (make dist, tools/spdx.sh); an
+# unpacked release has no .git and needs none.
+if [ -e "$here/../.git" ]; then wanted+=(git); fi
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
