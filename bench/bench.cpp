@@ -178,13 +178,16 @@ int main(int argc, char **argv) {
   std::fflush(stdout);
   RunOnce({press}, {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy"});
 
-  // 4: the sound of a press, and the output levels, each printing its rows.
+  // 4: the sound of a press, the output levels and the music's loop seam,
+  // each printing its rows.
   const std::string data = game.substr(0, game.rfind('/'));
   const std::string benches = press.substr(0, press.rfind('/') + 1);
   std::fflush(stdout);
   RunOnce({benches + "bench_clicksound", data, std::to_string(6 * runs)},
           {"QT_QPA_PLATFORM=offscreen"});
   RunOnce({benches + "bench_levels", data}, {});
+  std::fflush(stdout);
+  RunOnce({benches + "bench_loopseam", data, std::to_string(std::max(5, runs / 2))}, {});
 
   // 5: CPU while waiting, music off and on, whole processes side by side.
   for (const char *mode : {"idle", "music"}) {
