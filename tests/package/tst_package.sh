@@ -5,14 +5,15 @@
 # and purges it.
 #   tst_package.sh <build folder holding tests/libread_scores.so>
 set -euo pipefail
-reader=$(readlink -f "$1/tests/libread_scores.so")
-cd "$(dirname "$0")/../.."
+top=$(dirname "$0")/../..
 # The release tarball leaves the Debian packaging out: there is no package
 # to build from it alone.
-if [ ! -f debian/control ]; then
+if [ ! -f "$top/debian/control" ]; then
   echo "SKIP: no debian/ here (the release tarball leaves the packaging out): no package to build"
   exit 0
 fi
+reader=$(readlink -f "$1/tests/libread_scores.so")
+cd "$top"
 scratch=$(mktemp -d)
 pid=
 trap '[ -z "$pid" ] || kill -KILL $pid 2>/dev/null; rm -rf "$scratch"' EXIT
