@@ -31,14 +31,14 @@ namespace {
 // Armed only while the High Scores window holds them; once at most, and a
 // second thread that ends the process waits for the save to finish.
 std::mutex saving;
-std::atomic<const HighScoreTables *> unsaved = nullptr;
+std::atomic<HighScoreTables *> unsaved = nullptr;
 std::string unsavedFolder;
 ScoreFileSystem *unsavedFiles = nullptr;
 QtMessageHandler qtHandler = nullptr;
 
 void SaveOnExit() {
   const std::lock_guard lock(saving);
-  const HighScoreTables *tables = unsaved.exchange(nullptr);
+  HighScoreTables *tables = unsaved.exchange(nullptr);
   if (!tables || tables->File.empty()) return; // not loaded yet: nothing to keep
   try {
     SaveHighScores(*tables, unsavedFolder, *unsavedFiles);
@@ -56,7 +56,7 @@ void WatchForLostDisplay(QtMsgType type, const QMessageLogContext &context, cons
 }
 
 struct LastSave {
-  LastSave(const HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+  LastSave(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
     static const bool registered = std::atexit(SaveOnExit) == 0;
     if (!registered) return;
     unsavedFolder = folder;

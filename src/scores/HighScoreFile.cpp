@@ -7,6 +7,8 @@ namespace zanthorix {
 
 namespace {
 
+constexpr std::size_t FileSize = RecordCount * RecordSize;
+
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
 // Reads until size bytes are in, the file ends or a read fails. A read may
@@ -44,19 +46,18 @@ void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSyste
   }
 }
 
-// Whether the file at path holds exactly these bytes, no more and no less.
-bool Holds(ScoreFileSystem &files, const std::string &path, const std::string &bytes) {
-  int error = 0;
-  const auto input = files.OpenRead(path, error);
-  if (!input) return false;
-  std::string held(bytes.size() + 1, '\0');
-  const std::size_t got = ReadUpTo(*input, held.data(), held.size(), error);
-  return error == 0 && got == bytes.size() && held.compare(0, got, bytes) == 0;
-}
-
 } // namespace
 
 void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+  // Whatever the load ends in, a save compares the file with what it gave.
+  struct Loaded {
+    HighScoreTables &tables;
+    ~Loaded() {
+      tables.Loaded = tables.Tables;
+      tables.NewEntries.clear();
+      tables.Erased = false;
+    }
+  } loaded{tables};
   tables.KeepFile = false;
   const std::string shared = folder + HighScoreFileName;
   tables.File = shared;
@@ -83,9 +84,7 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   }
 }
 
-void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
-                    ScoreFileSystem &files) {
-  if (tables.KeepFile) return;
+void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
   const std::string shared = folder + HighScoreFileName;
   const std::string path = tables.File.empty() ? shared : tables.File;
   const auto access = files.Probe(path);
@@ -93,9 +92,45 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
   if (path != shared) files.MakeFolder(FolderOf(path));
   const std::string target = files.Target(path);
   if (target.empty()) throw EInOutError(EACCES, InOutErrorText(EACCES));
+
+  // Another copy of the game may have saved since the load (one player with
+  // two windows, two players on one shared table): what it saved is read
+  // while no other save can start, and this run's changes go over it.
+  const auto held = files.HoldSaves(target);
+  std::string old;
+  int error = 0;
+  bool opened = false;
+  if (const auto input = files.OpenRead(target, error)) {
+    opened = true;
+    old.resize(FileSize + 1); // one byte more tells a longer file
+    old.resize(ReadUpTo(*input, old.data(), old.size(), error));
+  }
+  HighScoreTables merged = tables;
+  if (opened && error == 0 && old.size() >= FileSize) {
+    std::array<HighScoreTable, TableCount> now{};
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(old.data());
+    for (HighScoreTable &table : now)
+      for (HighScoreEntry &entry : table) {
+        entry.FromRecord(bytes, RecordSize);
+        bytes += RecordSize;
+      }
+    if (now != tables.Loaded) {
+      merged.Tables = now;
+      ReplayHighScores(tables, merged);
+    }
+  } else if (tables.KeepFile) {
+    return; // the unread records are still the file's own
+  }
+  const auto saved = [&] {
+    tables.Tables = tables.Loaded = merged.Tables;
+    tables.NewEntries.clear();
+    tables.Erased = false;
+    tables.KeepFile = false;
+  };
+
   std::string bytes;
-  bytes.reserve(RecordCount * RecordSize);
-  for (const HighScoreTable &table : tables.Tables) {
+  bytes.reserve(FileSize);
+  for (const HighScoreTable &table : merged.Tables) {
     for (const HighScoreEntry &entry : table) {
       const auto record = entry.ToRecord();
       bytes.append(reinterpret_cast<const char *>(record.data()), record.size());
@@ -103,9 +138,8 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
   }
   // A game that ends without a new score leaves the disk alone: no write and
   // no wait for the flush.
-  if (access == ScoreFileSystem::Access::ReadWrite && Holds(files, target, bytes)) return;
+  if (opened && error == 0 && old == bytes) return saved();
   std::string temp;
-  int error = 0;
   auto output = files.CreateBeside(target, temp, error);
   if (!output && access == ScoreFileSystem::Access::ReadWrite) {
     // A shared file in a folder the player may not write: over the file itself.
@@ -123,11 +157,13 @@ void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
     fail(error != 0 ? error : ENOSPC);
   if (const int finished = output->Finish(); finished != 0) fail(finished);
   output.reset();
-  if (temp.empty()) return;
-  if (const int renamed = files.Rename(temp, target); renamed != 0) {
-    files.Remove(temp);
-    throw EInOutError(renamed, InOutErrorText(renamed));
+  if (!temp.empty()) {
+    if (const int renamed = files.Rename(temp, target); renamed != 0) {
+      files.Remove(temp);
+      throw EInOutError(renamed, InOutErrorText(renamed));
+    }
   }
+  saved();
 }
 
 } // namespace zanthorix

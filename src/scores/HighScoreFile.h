@@ -73,6 +73,13 @@ public:
   virtual std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) = 0;
   virtual int Rename(const std::string &from, const std::string &to) = 0;
   virtual void Remove(const std::string &path) = 0;
+
+  // Keeps the saves of other games out of the file at path while it lives.
+  class Held {
+  public:
+    virtual ~Held() = default;
+  };
+  virtual std::unique_ptr<Held> HoldSaves(const std::string &) { return std::make_unique<Held>(); }
 };
 
 // The real files, one implementation per system. The player's folder is
@@ -92,6 +99,7 @@ public:
   std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) override;
   int Rename(const std::string &from, const std::string &to) override;
   void Remove(const std::string &path) override;
+  std::unique_ptr<Held> HoldSaves(const std::string &path) override;
 };
 
 // folder ends with its separator. The tables are the file beside the
@@ -104,9 +112,11 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 
 // Writes all 50 records to the file the load chose, through a temporary file
 // that replaces it only when whole, or, where no file can be made beside it,
-// over the file itself. A file that already holds them, or that may not be
-// written, is left alone silently; an error while writing throws EInOutError.
-void SaveHighScores(const HighScoreTables &tables, const std::string &folder,
-                    ScoreFileSystem &files);
+// over the file itself. Where another copy of the game has saved since the
+// load, its tables are kept and this run's erase and new entries are done
+// again over them. A file that already holds the result, or that may not be
+// written, is left alone silently; an error while writing throws
+// EInOutError. Afterwards the tables are what the file holds.
+void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files);
 
 } // namespace zanthorix

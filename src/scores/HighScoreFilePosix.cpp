@@ -266,4 +266,27 @@ int SystemScoreFileSystem::Rename(const std::string &from, const std::string &to
 
 void SystemScoreFileSystem::Remove(const std::string &path) { ::unlink(path.c_str()); }
 
+namespace {
+
+class PosixHeld : public ScoreFileSystem::Held {
+public:
+  explicit PosixHeld(int fd) : fd_(fd) {}
+  ~PosixHeld() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+private:
+  int fd_;
+};
+
+} // namespace
+
+// The folder is locked, not the file: a save replaces the file with another.
+std::unique_ptr<ScoreFileSystem::Held> SystemScoreFileSystem::HoldSaves(const std::string &path) {
+  const std::string folder = FolderOf(path);
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) Lock(fd, LOCK_EX);
+  return std::make_unique<PosixHeld>(fd);
+}
+
 } // namespace zanthorix

@@ -257,4 +257,36 @@ int SystemScoreFileSystem::Rename(const std::string &from, const std::string &to
 
 void SystemScoreFileSystem::Remove(const std::string &path) { ::DeleteFileW(Widen(path).c_str()); }
 
+namespace {
+
+class WindowsHeld : public ScoreFileSystem::Held {
+public:
+  explicit WindowsHeld(HANDLE file) : file_(file) {}
+  ~WindowsHeld() override { ::CloseHandle(file_); }
+
+private:
+  HANDLE file_;
+};
+
+} // namespace
+
+// A file beside the table that one game at a time may have open; the system
+// deletes it when it is closed, also when the game is killed. Where none can
+// be made (a shared file in a folder the player may not write) saves are
+// not held off.
+std::unique_ptr<ScoreFileSystem::Held> SystemScoreFileSystem::HoldSaves(const std::string &path) {
+  const std::wstring name = Widen(path + ".lock");
+  int pending = 0; // the last holder's file, deleted as it closed
+  for (int tries = 0; tries < 500; ++tries) {
+    const HANDLE file = ::CreateFileW(
+        name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return std::make_unique<WindowsHeld>(file);
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && (error != ERROR_ACCESS_DENIED || ++pending > 5)) break;
+    ::Sleep(10);
+  }
+  return std::make_unique<Held>();
+}
+
 } // namespace zanthorix

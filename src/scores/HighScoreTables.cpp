@@ -75,6 +75,21 @@ void InsertHighScore(HighScoreTables &tables, std::int32_t ballKinds, std::int32
     table[k] = table[k - 1];
   table[position - 1].SetName(nameBytes);
   table[position - 1].Score = score;
+  tables.NewEntries.push_back({ballKinds, std::string(nameBytes), score});
+}
+
+void EraseHighScores(HighScoreTables &tables) {
+  ResetHighScoreTables(tables);
+  tables.NewEntries.clear();
+  tables.Erased = true;
+}
+
+void ReplayHighScores(const HighScoreTables &from, HighScoreTables &tables) {
+  if (from.Erased) ResetHighScoreTables(tables);
+  for (const HighScoreTables::NewEntry &entry : from.NewEntries) {
+    const std::int32_t rank = FindRank(tables, entry.BallKinds, entry.Score);
+    if (rank > 0) InsertHighScore(tables, entry.BallKinds, rank, entry.Name, entry.Score);
+  }
 }
 
 } // namespace zanthorix

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zanthorix {
 
@@ -48,6 +49,17 @@ struct HighScoreTables {
   // The file the tables were loaded from and go back to; empty before a load.
   std::string File;
 
+  // What this run did to the tables since the load, so that a save can
+  // replay it over the file as another copy of the game may have left it.
+  struct NewEntry {
+    std::int32_t BallKinds;
+    std::string Name;
+    std::int32_t Score;
+  };
+  std::array<HighScoreTable, TableCount> Loaded{}; // as the load left them
+  std::vector<NewEntry> NewEntries;                // since the load or the erase
+  bool Erased = false;
+
   HighScoreTable &ForBallKinds(std::int32_t ballKinds) { return Tables.at(ballKinds - 3); }
   const HighScoreTable &ForBallKinds(std::int32_t ballKinds) const {
     return Tables.at(ballKinds - 3);
@@ -64,5 +76,13 @@ std::int32_t FindRank(const HighScoreTables &tables, std::int32_t ballKinds, std
 // and writes name and score at position, 1 to 10.
 void InsertHighScore(HighScoreTables &tables, std::int32_t ballKinds, std::int32_t position,
                      std::string_view nameBytes, std::int32_t score);
+
+// The player's Erase Scores: the defaults, and no earlier entry of this run
+// comes back when the tables are saved.
+void EraseHighScores(HighScoreTables &tables);
+
+// Does again to tables what this run did to from since its load: the erase,
+// then each new entry where it ranks now.
+void ReplayHighScores(const HighScoreTables &from, HighScoreTables &tables);
 
 } // namespace zanthorix

@@ -190,7 +190,7 @@ void TfrmHighScores::btnEraseScoresClick(QObject *) {
       QStringLiteral("Are you sure you want to erase ALL the high scores?"),
       QStringLiteral("Are you sure?"), MsgButtons::YesNo, MsgIcon::Exclamation);
   if (answer != MsgResult::Yes) return;
-  ResetHighScoreTables(tables_);
+  EraseHighScores(tables_);
   tabHighScoresChange(nullptr);
 }
 

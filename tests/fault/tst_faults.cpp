@@ -3,6 +3,7 @@
 // damaged files. The game runs as a separate process from a folder of its own.
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -47,7 +48,9 @@ struct Game {
   QProcess process;
   QString scores;
   QString ownScores;       // the player's own table
+  QString exe;             // another game's folder may be played from too
   bool keepErrors = false; // what the game says on stderr stays readable
+  QByteArray said;         // what Said() has read of stderr so far
 
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
@@ -56,6 +59,7 @@ struct Game {
          {"pop.wav", "pop2.wav", "bgmusic.mid", "Zanthorix.hlp", "libzanthorix_audio.so"})
       QFile::copy(from + QLatin1Char('/') + QLatin1String(name), folder.filePath(name));
     QFile::copy(built, folder.filePath("zanthorix"));
+    exe = folder.filePath("zanthorix");
     scores = folder.filePath("HighScores.Dat");
     ownScores = data.filePath("Mirrowdale/Zanthorix/HighScores.Dat");
 #ifdef ZANTHORIX_READ_ONLY_GAME_FOLDER // the game folder is never written
@@ -75,7 +79,7 @@ struct Game {
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(keepErrors ? QProcess::SeparateChannels
                                              : QProcess::ForwardedErrorChannel);
-    QStringList command{folder.filePath("zanthorix")};
+    QStringList command{exe};
     if (asPlayer && ::geteuid() == 0) { // a game folder of root's, folders of nobody's own
       QVERIFY(::chmod(qPrintable(folder.path()), 0755) == 0 &&
               ::chown(qPrintable(config.path()), 65534, 65534) == 0 &&
@@ -88,6 +92,26 @@ struct Game {
     }
     process.start(command.takeFirst(), command);
     QVERIFY(process.waitForStarted());
+  }
+
+  // Plays one game to its end with the player's name, through the preloaded
+  // commands; "play-hold" leaves the Game Over box open.
+  void StartPlaying(const QByteArray &name, const char *how = "play") {
+    keepErrors = true;
+    QDir(config.path()).mkpath("Mirrowdale");
+    WriteAll(config.filePath("Mirrowdale/Zanthorix.conf"), "[v1.0]\nUser=" + name + "\n");
+    Start({"LD_PRELOAD=" ZANTHORIX_COMMAND, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
+           QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how});
+  }
+
+  // The game's total once the Game Over box was shown (this waits for it).
+  int Total() {
+    for (int i = 0; i < 600 && !said.contains("Total: "); ++i) {
+      process.waitForReadyRead(100);
+      said += process.readAllStandardError();
+    }
+    const int at = said.indexOf("Total: ");
+    return at < 0 ? -1 : said.mid(at + 7).split('\n').first().toInt();
   }
 
   // Lets the game come up (this paces the test; it asserts no duration).
@@ -120,6 +144,18 @@ struct Game {
   bool lockedFolder = false;
 };
 
+// The scores of one ball count's table in a high-score file, by name.
+QMap<QByteArray, int> Table(const QByteArray &file, int ballKinds) {
+  QMap<QByteArray, int> entries;
+  for (int i = 0; i < 10; ++i) {
+    const QByteArray record = file.mid(((ballKinds - 3) * 10 + i) * 108, 108);
+    if (record.size() < 108) break;
+    const auto *score = reinterpret_cast<const uchar *>(record.constData() + 104);
+    entries.insert(record.mid(1, uchar(record[0])), score[0] | score[1] << 8 | score[2] << 16);
+  }
+  return entries;
+}
+
 QByteArray DefaultFile() {
   // What the game writes with no file at start: every table "This could be
   // you!" with 10 down to 1.
@@ -147,6 +183,7 @@ private slots:
   void killDuringSaveLeavesWholeFile();
   void fullDiskAtExitKeepsOldFile();
   void damagedFilesNeverCrash();
+  void twoCopiesKeepEachOthersScores();
   void noDisplaySaysSoInOneLine();
 };
 
@@ -358,6 +395,25 @@ void FaultTest::damagedFilesNeverCrash() {
         qPrintable(
             QString("round %1: the game ended with %2").arg(round).arg(game.process.exitCode())));
   }
+}
+
+// Two copies of the game on one table, as one player with two windows has
+// it, each with a new score: the copy that ends last keeps the other's.
+void FaultTest::twoCopiesKeepEachOthersScores() {
+  Game ann, bea;
+  bea.exe = ann.exe;
+  bea.scores = ann.scores;
+  ann.StartPlaying("Ann");
+  bea.StartPlaying("Bea");
+  const int annTotal = ann.Total(), beaTotal = bea.Total();
+  QVERIFY(annTotal > 10 && beaTotal > 10); // both earn a place in the default table
+  ann.End();
+  bea.End();
+  const QMap<QByteArray, int> four = Table(ReadAll(ann.scores), 4);
+  if (annTotal == beaTotal) // a tie never enters
+    QVERIFY(four.value("Ann") == annTotal || four.value("Bea") == beaTotal);
+  else
+    QVERIFY(four.value("Ann") == annTotal && four.value("Bea") == beaTotal);
 }
 
 // No display, or one that cannot be reached: one plain line and status 1.

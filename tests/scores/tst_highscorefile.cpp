@@ -125,6 +125,7 @@ private slots:
   void systemGameFolderIsNeverWritten();
   void folderInsteadOfFile();
   void savedThroughALink();
+  void anotherCopysSaveIsKept();
   void failedSaveKeepsTheOldFile();
   void failedRenameKeepsTheOldFile();
   void systemReadErrorLeavesTheFileAlone();
@@ -339,6 +340,26 @@ void HighScoreFileTest::savedThroughALink() {
   QCOMPARE(Read(victim), QByteArray("the player's work"));
   QCOMPARE(QDir(dir_->path()).entryList(QDir::Files),
            QStringList({"HighScores.Dat", "thesis.tex"}));
+}
+
+// Another copy saved since the load: its new entry stays, ranked with this
+// run's; this run's erase still erases it.
+void HighScoreFileTest::anotherCopysSaveIsKept() {
+  for (const bool erase : {false, true}) {
+    HighScoreTables other;
+    QCOMPARE(Load(), QString());
+    LoadHighScores(other, folder_, files_);
+    InsertHighScore(other, 4, FindRank(other, 4, 30), "Other", 30);
+    SaveHighScores(other, folder_, files_);
+    if (erase) EraseHighScores(tables_);
+    InsertHighScore(tables_, 4, FindRank(tables_, 4, 20), "Mine", 20);
+    QCOMPARE(Save(), QString());
+    const QByteArray four = Read().mid(10 * 108, 3 * 108);
+    QCOMPARE(four.mid(1, erase ? 4 : 5), erase ? QByteArray("Mine") : QByteArray("Other"));
+    QCOMPARE(four.mid(108 + 1, erase ? 18 : 4), erase ? QByteArray(DefaultName.data()) : "Mine");
+    QCOMPARE(tables_.Tables[1][0].Score, erase ? 20 : 30); // what the file holds
+    QVERIFY(QFile::remove(path_));
+  }
 }
 
 void HighScoreFileTest::failedSaveKeepsTheOldFile() {
