@@ -198,13 +198,16 @@ void TfrmZanthorix::GameOver() {
     ShowBonusPicture(board, *services_.rng);
     DrawBoard();
   }
+  // In the tables before the box is shown: a display lost or a session ended
+  // while it is open ends the program inside it, and the last save must find
+  // the score. Nothing shows the tables until the box is closed.
+  RankScore();
   const QChar cr(13);
   services_.dialogs->MessageBox(QStringLiteral("Game Over!") + cr + QStringLiteral("Score: ") +
                                     QString::number(Score - LastBonus) + cr +
                                     barStatus()->PanelText(1) + cr + QStringLiteral("Total: ") +
                                     QString::number(Score),
                                 QStringLiteral("Game Over..."), MsgButtons::Ok, MsgIcon::None);
-  RankScore();
   mnuFileNewClick(nullptr);
 }
 

@@ -96,12 +96,13 @@ struct Game {
 
   // Plays one game to its end with the player's name, through the preloaded
   // commands; "play-hold" leaves the Game Over box open.
-  void StartPlaying(const QByteArray &name, const char *how = "play") {
+  void StartPlaying(const QByteArray &name, const char *how = "play", QStringList env = {}) {
     keepErrors = true;
     QDir(config.path()).mkpath("Mirrowdale");
     WriteAll(config.filePath("Mirrowdale/Zanthorix.conf"), "[v1.0]\nUser=" + name + "\n");
-    Start({"LD_PRELOAD=" ZANTHORIX_COMMAND, "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
-           QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how});
+    Start(env << "LD_PRELOAD=" ZANTHORIX_COMMAND
+              << "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"
+              << QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how);
   }
 
   // The game's total once the Game Over box was shown (this waits for it).
@@ -245,7 +246,8 @@ void FaultTest::terminateWhileABoxIsOpen() {
 }
 
 // The X server or the Wayland compositor ends at logout (alone, or with a
-// termination request): Qt ends the game at once; the tables are saved.
+// termination request) while the Game Over box is open: Qt ends the game at
+// once; the tables are saved with that game's score.
 void FaultTest::displayGoneSavesTables() {
   QTemporaryDir runtime;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -261,14 +263,18 @@ void FaultTest::displayGoneSavesTables() {
       QTRY_VERIFY_WITH_TIMEOUT(
           server == "Xvfb" ? display.canReadLine() : QFile::exists(runtime.filePath("zt")), 20000);
       Game game;
-      game.Start({"QT_QPA_PLATFORM=" + QString(server == "Xvfb" ? "xcb" : "wayland"),
-                  "DISPLAY=:" + display.readLine().trimmed(), "WAYLAND_DISPLAY=zt",
-                  "QT_IM_MODULE=compose", "XDG_RUNTIME_DIR=" + runtime.path()});
-      game.Settle(2500);
+      game.StartPlaying("Cy", "play-hold",
+                        {"QT_QPA_PLATFORM=" + QString(server == "Xvfb" ? "xcb" : "wayland"),
+                         "DISPLAY=:" + display.readLine().trimmed(), "WAYLAND_DISPLAY=zt",
+                         "QT_IM_MODULE=compose", "XDG_RUNTIME_DIR=" + runtime.path()});
+      const int total = game.Total();
+      QVERIFY(total > 10);
       display.terminate();
       if (request) game.Signal(SIGTERM);
       QVERIFY(game.process.waitForFinished(20000) && display.waitForFinished(20000));
-      QCOMPARE(ReadAll(game.scores), DefaultFile());
+      const QByteArray saved = ReadAll(game.scores);
+      QCOMPARE(Table(saved, 4).value("Cy"), total);
+      QCOMPARE(saved.left(10 * 108) + saved.mid(20 * 108), DefaultFile().remove(10 * 108, 1080));
     }
   }
 }

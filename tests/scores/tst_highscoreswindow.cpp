@@ -114,7 +114,7 @@ void HighScoresWindowTest::gameOverWithBonusRanksTheTotal() {
   SetEnding(*t.window, {});
   const HighScoreTables before = t.highScores;
   bool pictureShown = false;
-  bool tableUntouchedDuringBox = false;
+  bool scoreInTableDuringBox = false;
   t.dialogs.onBox = [&] {
     int balls = 0;
     for (int c = 1; c <= 8; ++c)
@@ -124,7 +124,7 @@ void HighScoresWindowTest::gameOverWithBonusRanksTheTotal() {
     for (const std::uint8_t row : BonusPattern)
       pattern += std::popcount(row);
     pictureShown = balls == pattern;
-    tableUntouchedDuringBox = t.highScores.Tables == before.Tables;
+    scoreInTableDuringBox = t.highScores.ForBallKinds(4)[0].Score == 54;
   };
   PressSquare(t, 3, 8);
   PressSquare(t, 3, 8);
@@ -132,7 +132,7 @@ void HighScoresWindowTest::gameOverWithBonusRanksTheTotal() {
   QVERIFY(box);
   QCOMPARE(box->text, QString("Game Over!\rScore: 4\rBonus: 50\rTotal: 54"));
   QVERIFY(pictureShown);
-  QVERIFY(tableUntouchedDuringBox);
+  QVERIFY(scoreInTableDuringBox); // a lost display inside the box keeps it
 
   const HighScoreTable &four = t.highScores.ForBallKinds(4);
   QCOMPARE(four[0].Name(), std::string("Fay ?"));
