@@ -85,13 +85,19 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 }
 
 void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+  // A save that cannot be made loses a score only when this run changed the
+  // tables; then the player is told, as for a failed write.
+  const bool changed = tables.Erased || !tables.NewEntries.empty();
+  const auto cannot = [changed](int code) {
+    if (changed) throw EInOutError(code, InOutErrorText(code));
+  };
   const std::string shared = folder + HighScoreFileName;
   const std::string path = tables.File.empty() ? shared : tables.File;
   const auto access = files.Probe(path);
-  if (access == ScoreFileSystem::Access::Refused) return;
-  if (path != shared) files.MakeFolder(FolderOf(path));
+  if (access == ScoreFileSystem::Access::Refused) return cannot(AccessDenied);
+  const int made = path != shared ? files.MakeFolder(FolderOf(path)) : 0;
   const std::string target = files.Target(path);
-  if (target.empty()) throw EInOutError(EACCES, InOutErrorText(EACCES));
+  if (target.empty()) throw EInOutError(AccessDenied, InOutErrorText(AccessDenied));
 
   // Another copy of the game may have saved since the load (one player with
   // two windows, two players on one shared table): what it saved is read
@@ -119,7 +125,7 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
       ReplayHighScores(tables, merged);
     }
   } else if (tables.KeepFile) {
-    return; // the unread records are still the file's own
+    return cannot(error != 0 ? error : AccessDenied); // the unread records are still the file's own
   }
   const auto saved = [&] {
     tables.Tables = tables.Loaded = merged.Tables;
@@ -146,7 +152,7 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
     temp.clear();
     output = files.OpenInPlace(target, error);
   }
-  if (!output) return;
+  if (!output) return cannot(made != 0 ? made : error != 0 ? error : AccessDenied);
 
   auto fail = [&](int code) {
     output.reset();

@@ -24,6 +24,8 @@ public:
 // The text for an error code of the system (an errno value, or a Windows
 // error code on Windows), in the words the game has always used.
 std::string InOutErrorText(int error);
+// The system's code for a denied access.
+extern const int AccessDenied;
 
 // The few file operations the high scores need, so that tests can make any
 // of them fail. Each returns 0 or an error code of the system.

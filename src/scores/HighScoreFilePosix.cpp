@@ -16,6 +16,8 @@
 
 namespace zanthorix {
 
+const int AccessDenied = EACCES;
+
 std::string InOutErrorText(int error) {
   switch (error) {
   case ENOENT:

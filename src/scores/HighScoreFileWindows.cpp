@@ -8,6 +8,8 @@
 
 namespace zanthorix {
 
+const int AccessDenied = ERROR_ACCESS_DENIED;
+
 std::string InOutErrorText(int error) {
   switch (error) {
   case ERROR_FILE_NOT_FOUND:

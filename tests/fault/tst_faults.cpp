@@ -96,13 +96,18 @@ struct Game {
 
   // Plays one game to its end with the player's name, through the preloaded
   // commands; "play-hold" leaves the Game Over box open.
-  void StartPlaying(const QByteArray &name, const char *how = "play", QStringList env = {}) {
+  void StartPlaying(const QByteArray &name, const char *how = "play", QStringList env = {},
+                    bool asPlayer = false) {
     keepErrors = true;
     QDir(config.path()).mkpath("Mirrowdale");
     WriteAll(config.filePath("Mirrowdale/Zanthorix.conf"), "[v1.0]\nUser=" + name + "\n");
+    if (asPlayer && ::geteuid() == 0)
+      QVERIFY(::chown(qPrintable(config.filePath("Mirrowdale")), 65534, 65534) == 0 &&
+              ::chown(qPrintable(config.filePath("Mirrowdale/Zanthorix.conf")), 65534, 65534) == 0);
     Start(env << "LD_PRELOAD=" ZANTHORIX_COMMAND
               << "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"
-              << QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how);
+              << QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how,
+          asPlayer);
   }
 
   // The game's total once the Game Over box was shown (this waits for it).
@@ -320,6 +325,22 @@ void FaultTest::scoreFilesThePlayerCannotWrite() {
     if (kind == 0444) QCOMPARE(ReadAll(game.scores), lived);
     QCOMPARE(QFileInfo(game.scores).isFile(), kind > 1); // none made, no FIFO replaced
   }
+
+  // Nowhere to keep a new score, the player's own folder closed too: the
+  // player is told, in the words for a denied file.
+  Game game;
+  WriteAll(game.scores, lived);
+  const QString own = QFileInfo(game.ownScores).path();
+  QVERIFY(::chmod(qPrintable(game.scores), 0444) == 0 && QDir().mkpath(own));
+  for (const QString &made : {QFileInfo(own).path(), own})
+    QVERIFY(::geteuid() != 0 || ::chown(qPrintable(made), 65534, 65534) == 0);
+  QCOMPARE(::chmod(qPrintable(own), 0500), 0);
+  game.StartPlaying("Di", "play", {}, true);
+  QVERIFY(game.Total() > 10);
+  game.End();
+  QVERIFY(game.process.readAllStandardError().contains("Zanthorix: File access denied.\n"));
+  QCOMPARE(ReadAll(game.scores), lived);
+  QVERIFY(!QFile::exists(game.ownScores));
 }
 
 // A file of 60 records is cut to 50 by the save: killed at any moment, the
