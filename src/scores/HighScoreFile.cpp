@@ -2,6 +2,7 @@
 #include "scores/HighScoreFile.h"
 
 #include <cerrno>
+#include <cstdio>
 
 namespace zanthorix {
 
@@ -84,20 +85,26 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   }
 }
 
-void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+namespace {
+
+bool Changed(const HighScoreTables &tables) {
+  return tables.Erased || !tables.NewEntries.empty();
+}
+
+// Saves the tables to path; false, with nothing written, where that file may
+// not be written now.
+bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFileSystem &files) {
   // A save that cannot be made loses a score only when this run changed the
   // tables; then the player is told, as for a failed write.
-  const bool changed = tables.Erased || !tables.NewEntries.empty();
-  const auto cannot = [changed](int code) {
+  const auto cannot = [changed = Changed(tables)](int code) {
     if (changed) throw EInOutError(code, InOutErrorText(code));
+    return true;
   };
-  const std::string shared = folder + HighScoreFileName;
-  const std::string path = tables.File.empty() ? shared : tables.File;
   const auto access = files.Probe(path);
-  if (access == ScoreFileSystem::Access::Refused) return cannot(AccessDenied);
-  const int made = path != shared ? files.MakeFolder(FolderOf(path)) : 0;
+  if (access == ScoreFileSystem::Access::Refused) return false;
+  const int made = own ? files.MakeFolder(FolderOf(path)) : 0;
   const std::string target = files.Target(path);
-  if (target.empty()) throw EInOutError(AccessDenied, InOutErrorText(AccessDenied));
+  if (target.empty()) return false;
 
   // Another copy of the game may have saved since the load (one player with
   // two windows, two players on one shared table): what it saved is read
@@ -144,7 +151,10 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   }
   // A game that ends without a new score leaves the disk alone: no write and
   // no wait for the flush.
-  if (opened && error == 0 && old == bytes) return saved();
+  if (opened && error == 0 && old == bytes) {
+    saved();
+    return true;
+  }
   std::string temp;
   auto output = files.CreateBeside(target, temp, error);
   if (!output && access == ScoreFileSystem::Access::ReadWrite) {
@@ -170,6 +180,25 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
     }
   }
   saved();
+  return true;
+}
+
+} // namespace
+
+void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
+  const std::string shared = folder + HighScoreFileName;
+  const std::string path = tables.File.empty() ? shared : tables.File;
+  if (SaveTo(tables, path, path != shared, files) || !Changed(tables)) return;
+  // A table that may not be written now (a link that another user could
+  // have put there, a file made read-only since the load): the player's own
+  // keeps this run's scores.
+  const std::string user = files.UserFolder();
+  const std::string own = user.empty() ? std::string() : user + HighScoreFileName;
+  if (own.empty() || own == path || !SaveTo(tables, own, true, files))
+    throw EInOutError(AccessDenied, InOutErrorText(AccessDenied));
+  std::fprintf(stderr, "Zanthorix: %s could not be written; the high scores are kept in %s\n",
+               path.c_str(), own.c_str());
+  tables.File = own;
 }
 
 } // namespace zanthorix

@@ -151,12 +151,17 @@ void RemoveLeftovers(const std::string &path) {
 
 std::unique_ptr<ScoreFileSystem::Input> SystemScoreFileSystem::OpenRead(const std::string &path,
                                                                         int &error) {
+  if (Target(path).empty()) {
+    error = EACCES;
+    return nullptr;
+  }
   const int fd = OpenRegular(path, O_RDONLY, error);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixInput>(fd);
 }
 
 ScoreFileSystem::Access SystemScoreFileSystem::Probe(const std::string &path) {
+  if (Target(path).empty()) return Access::Refused;
   // A device or a FIFO is never opened at all.
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? Access::Missing : Access::Refused;
@@ -207,14 +212,15 @@ std::string SystemScoreFileSystem::Target(const std::string &path) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat info {};
     if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-    // As the kernel guards a shared folder such as /tmp: a link there that
-    // neither we nor the folder's owner made is not followed, or anyone
-    // could aim the save at any of the player's files.
+    // As the kernel guards /tmp, but for any folder that others may write
+    // (a game folder shared by a group, sticky or not): a link there that
+    // neither we nor the folder's owner made is not followed, or another
+    // player could aim the load and the save at any of this player's files.
     struct stat folder {};
     const std::string name = FolderOf(target);
     if (::stat(name.empty() ? "." : name.c_str(), &folder) != 0) return {};
-    if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
-        info.st_uid != ::geteuid() && info.st_uid != folder.st_uid)
+    if ((folder.st_mode & (S_IWGRP | S_IWOTH)) && info.st_uid != ::geteuid() &&
+        info.st_uid != folder.st_uid)
       return {};
     char link[4096];
     const ssize_t length = ::readlink(target.c_str(), link, sizeof link - 1);

@@ -310,8 +310,9 @@ void HighScoreFileTest::folderInsteadOfFile() {
 }
 
 // Beside the file the link leads to, clearing what killed saves left there
-// and nothing else. A link that someone else put in a shared folder such as
-// /tmp (sticky, writable by all) is not followed, as the kernel would not.
+// and nothing else. A link that someone else put in a folder that others may
+// write (/tmp; a game folder shared by a group, sticky or not) is neither
+// read nor written through: the player's own file keeps the score.
 void HighScoreFileTest::savedThroughALink() {
   QVERIFY(QDir(dir_->path()).mkdir("shared"));
   const QString target = dir_->path() + "/shared/scores";
@@ -330,14 +331,23 @@ void HighScoreFileTest::savedThroughALink() {
                         "scores.zanthorix-save-" + QString::number(::getppid())}));
 
   if (::geteuid() != 0) QSKIP("a link of another user's needs root to make");
-  const QString sticky = dir_->path() + "/tmp", victim = dir_->path() + "/thesis.tex";
-  QVERIFY(QDir().mkdir(sticky) && ::chmod(qPrintable(sticky), 01777) == 0);
-  Write("the player's work", victim);
-  QVERIFY(QFile::remove(path_) && ::symlink("tmp/scores", qPrintable(path_)) == 0);
-  QCOMPARE(::symlink(qPrintable(victim), qPrintable(sticky + "/scores")), 0);
-  QCOMPARE(::lchown(qPrintable(sticky + "/scores"), 65534, 65534), 0);
-  QCOMPARE(Save(), QStringLiteral("File access denied"));
-  QCOMPARE(Read(victim), QByteArray("the player's work"));
+  const QString shared = dir_->path() + "/tmp", victim = dir_->path() + "/thesis.tex";
+  const QByteArray work = LivedInFile(13);
+  Write(work, victim);
+  QVERIFY(QDir().mkdir(shared) && QFile::remove(path_) &&
+          ::symlink("tmp/scores", qPrintable(path_)) == 0);
+  QCOMPARE(::symlink(qPrintable(victim), qPrintable(shared + "/scores")), 0);
+  QCOMPARE(::lchown(qPrintable(shared + "/scores"), 65534, 65534), 0);
+  for (const mode_t mode : {01777, 0775, 01770}) {
+    QCOMPARE(::chmod(qPrintable(shared), mode), 0);
+    QFile::remove(own_);
+    QCOMPARE(Load(), QString());
+    QCOMPARE(tables_.Tables[0][0].Name(), std::string(DefaultName)); // not the victim's bytes
+    InsertHighScore(tables_, 3, 1, "New", INT32_MAX);
+    QCOMPARE(Save(), QString());
+    QCOMPARE(Read(victim), work);
+    QCOMPARE(Read(own_).left(4), QByteArray("\x03New"));
+  }
   QCOMPARE(QDir(dir_->path()).entryList(QDir::Files),
            QStringList({"HighScores.Dat", "thesis.tex"}));
 }
