@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zanthorix {
 
@@ -35,6 +36,15 @@ QMargins FrameOf(const QWidget *window) {
   return handle ? handle->frameMargins() : QMargins();
 }
 
+// Room to keep clear at each edge of the screen beyond the frame. At a
+// scale other than 1, Qt rounds the screen, the frame and the window to
+// whole logical pixels separately, each up to half a pixel off: the frame
+// can be a pixel and more larger on screen than it reads.
+int RoundingSlack(const QScreen *screen) {
+  const qreal ratio = screen->devicePixelRatio();
+  return qFuzzyCompare(ratio, 1.0) || ratio <= 0 ? 0 : int(std::ceil(1 + 1 / ratio));
+}
+
 // Puts the client area where a frame of the given size around it is centred.
 // A window too large for the screen's free area shrinks to fit as far as it
 // can, and its title bar never starts above or left of that area.
@@ -42,11 +52,22 @@ void Place(QWidget *window, const QMargins &frame) {
   const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
+  const int slack = RoundingSlack(screen);
+  const QMargins room = frame + slack;
   const QSize size =
-      window->size().boundedTo(area.size().shrunkBy(frame)).expandedTo(window->minimumSize());
+      window->size().boundedTo(area.size().shrunkBy(room)).expandedTo(window->minimumSize());
   const QSize outer = size.grownBy(frame);
-  const QPoint client(area.x() + std::max(0, (area.width() - outer.width()) / 2) + frame.left(),
-                      area.y() + std::max(0, (area.height() - outer.height()) / 2) + frame.top());
+  // Centred; near an edge only when the window is too large to keep clear of it.
+  const auto start = [](int from, int length, int outer, int before, int after, int inner,
+                        int slack) {
+    const int centred = from + (length - outer) / 2 + before;
+    return std::max(std::min(centred, from + length - after - slack - inner),
+                    from + before + slack);
+  };
+  const QPoint client(start(area.x(), area.width(), outer.width(), frame.left(), frame.right(),
+                            size.width(), slack),
+                      start(area.y(), area.height(), outer.height(), frame.top(), frame.bottom(),
+                            size.height(), slack));
   if (window->geometry() != QRect(client, size)) window->setGeometry(QRect(client, size));
 }
 
