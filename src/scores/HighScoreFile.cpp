@@ -87,9 +87,7 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 
 namespace {
 
-bool Changed(const HighScoreTables &tables) {
-  return tables.Erased || !tables.NewEntries.empty();
-}
+bool Changed(const HighScoreTables &tables) { return tables.Erased || !tables.NewEntries.empty(); }
 
 // Saves the tables to path; false, with nothing written, where that file may
 // not be written now.
@@ -118,6 +116,7 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
     old.resize(FileSize + 1); // one byte more tells a longer file
     old.resize(ReadUpTo(*input, old.data(), old.size(), error));
   }
+  const bool haveOld = opened && error == 0;
   HighScoreTables merged = tables;
   if (opened && error == 0 && old.size() >= FileSize) {
     std::array<HighScoreTable, TableCount> now{};
@@ -169,8 +168,15 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
     if (!temp.empty()) files.Remove(temp);
     throw EInOutError(code, InOutErrorText(code));
   };
-  if (output->Write(bytes.data(), bytes.size(), error) != bytes.size())
+  // Over the shared file itself, a write that stops part-way would leave a
+  // torn table: room is made sure of first, and the old bytes go back if it
+  // fails all the same.
+  if (temp.empty())
+    if (const int room = output->Reserve(bytes.size()); room != 0) fail(room);
+  if (output->Write(bytes.data(), bytes.size(), error) != bytes.size()) {
+    if (temp.empty() && haveOld) output->PutBack(old, old.size() <= FileSize);
     fail(error != 0 ? error : ENOSPC);
+  }
   if (const int finished = output->Finish(); finished != 0) fail(finished);
   output.reset();
   if (!temp.empty()) {

@@ -45,6 +45,12 @@ public:
     virtual std::size_t Write(const void *data, std::size_t size, int &error) = 0;
     // Flushes to the disk and closes.
     virtual int Finish() = 0;
+    // Written over in place: makes sure that size bytes will fit before the
+    // first is written; 0 or an error code.
+    virtual int Reserve(std::size_t) { return 0; }
+    // Written over in place and failed: puts the old bytes back over what was
+    // written, and cuts a file that grew back to old when old is all of it.
+    virtual void PutBack(const std::string &, bool) {}
   };
 
   enum class Access {

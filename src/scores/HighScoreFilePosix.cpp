@@ -3,6 +3,7 @@
 
 #include "files/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -99,6 +101,31 @@ public:
     });
     written_ += done;
     return done;
+  }
+
+  int Reserve(std::size_t size) override {
+    // The file-size limit counts from the start of the file, even where the
+    // file is already that long.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < size)
+      return EFBIG;
+    // Space is taken without growing the file; a file system that cannot do
+    // so is written without.
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return 0;
+    return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? errno : 0;
+  }
+
+  void PutBack(const std::string &old, bool whole) override {
+    const std::size_t back = std::min(written_, old.size());
+    int error = 0;
+    Whole(back, error, [&](std::size_t at) {
+      return ::pwrite(fd_, old.data() + at, back - at, static_cast<off_t>(at));
+    });
+    if (error == 0 && whole && written_ > old.size() &&
+        ::ftruncate(fd_, static_cast<off_t>(old.size())) != 0) {
+      // Only zeros past the old end could remain; the table is whole.
+    }
   }
 
   int Finish() override {

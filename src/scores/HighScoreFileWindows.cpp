@@ -76,6 +76,21 @@ public:
     return done;
   }
 
+  void PutBack(const std::string &old, bool whole) override {
+    const std::size_t back = std::min(written_, old.size());
+    LARGE_INTEGER at{};
+    if (!::SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) return;
+    for (std::size_t done = 0; done < back;) {
+      DWORD put = 0;
+      if (!::WriteFile(file_, old.data() + done, DWORD(back - done), &put, nullptr) || put == 0)
+        return;
+      done += put;
+    }
+    at.QuadPart = LONGLONG(old.size());
+    if (whole && written_ > old.size() && ::SetFilePointerEx(file_, at, nullptr, FILE_BEGIN))
+      ::SetEndOfFile(file_);
+  }
+
   int Finish() override {
     DWORD error = 0;
     // Written over in place: whatever the old file held past the new end goes.

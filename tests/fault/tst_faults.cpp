@@ -104,9 +104,10 @@ struct Game {
     if (asPlayer && ::geteuid() == 0)
       QVERIFY(::chown(qPrintable(config.filePath("Mirrowdale")), 65534, 65534) == 0 &&
               ::chown(qPrintable(config.filePath("Mirrowdale/Zanthorix.conf")), 65534, 65534) == 0);
-    Start(env << "LD_PRELOAD=" ZANTHORIX_COMMAND
-              << "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"
-              << QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how,
+    Start(QStringList{"LD_PRELOAD=" ZANTHORIX_COMMAND,
+                      "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
+                      QStringLiteral("ZANTHORIX_TEST_COMMAND=") + how} +
+              env,
           asPlayer);
   }
 
@@ -374,25 +375,37 @@ void FaultTest::killDuringSaveLeavesWholeFile() {
 }
 
 // Every write to the high-score file fails, as on a full disk or beyond the
-// file-size limit: the old file stays whole, and the error, which no one is
-// left to answer once the session has asked the game to end, goes to stderr.
+// file-size limit, or the disk fills part-way: the old file stays whole, also
+// where it is written in place, and the error, which no one is left to
+// answer once the session has asked the game to end, goes to stderr.
 void FaultTest::fullDiskAtExitKeepsOldFile() {
-  for (const bool limit : {false, true}) {
+  for (const auto &[limit, inPlace] : {std::pair(false, false), {true, false}, {true, true},
+                                       {false, true}}) {
     Game game;
     game.keepErrors = true;
     QByteArray old = DefaultFile() + "past the tables"; // so that the save has work to do
     old[104] = char(55);
     WriteAll(game.scores, old);
+    if (inPlace) QCOMPARE(::chmod(qPrintable(game.scores), 0666), 0); // in a folder of root's
     if (limit) {
-      game.process.setChildProcessModifier([] {
-        const rlimit size{1000, 1000};
+      game.process.setChildProcessModifier([inPlace] {
+        const rlimit size{inPlace ? 4096u : 1000u, inPlace ? 4096u : 1000u};
         ::setrlimit(RLIMIT_FSIZE, &size);
       });
     }
-    game.Start(limit ? QStringList{}
-                     : QStringList{QStringLiteral("LD_PRELOAD=") + ZANTHORIX_FAILWRITE,
-                                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
-    game.Settle();
+    if (inPlace) { // a new score to save, the disk full after 4000 bytes of it
+      game.StartPlaying("Eve", "play",
+                        limit ? QStringList{}
+                              : QStringList{"LD_PRELOAD=" ZANTHORIX_COMMAND ":" ZANTHORIX_FAILWRITE,
+                                            "ZANTHORIX_FAILWRITE_AFTER=4000"},
+                        true);
+      QVERIFY(game.Total() > 10);
+    } else {
+      game.Start(limit ? QStringList{}
+                       : QStringList{QStringLiteral("LD_PRELOAD=") + ZANTHORIX_FAILWRITE,
+                                     "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
+      game.Settle();
+    }
     game.End();
     QCOMPARE(ReadAll(game.scores), old);
     QVERIFY(game.process.readAllStandardError().contains("Zanthorix: Disk full.\n"));
