@@ -2,8 +2,8 @@
 // Preloaded into the game by the fault tests: every write to a file whose
 // name begins with "HighScores.Dat" fails as on a full disk, or, with
 // ZANTHORIX_FAILWRITE_AFTER, once that many bytes have gone to such files.
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

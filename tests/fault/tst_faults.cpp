@@ -379,8 +379,8 @@ void FaultTest::killDuringSaveLeavesWholeFile() {
 // where it is written in place, and the error, which no one is left to
 // answer once the session has asked the game to end, goes to stderr.
 void FaultTest::fullDiskAtExitKeepsOldFile() {
-  for (const auto &[limit, inPlace] : {std::pair(false, false), {true, false}, {true, true},
-                                       {false, true}}) {
+  for (const auto &[limit, inPlace] :
+       {std::pair(false, false), {true, false}, {true, true}, {false, true}}) {
     Game game;
     game.keepErrors = true;
     QByteArray old = DefaultFile() + "past the tables"; // so that the save has work to do
