@@ -89,25 +89,28 @@ namespace {
 
 bool Changed(const HighScoreTables &tables) { return tables.Erased || !tables.NewEntries.empty(); }
 
-// Saves the tables to path; false, with nothing written, where that file may
-// not be written now.
-bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFileSystem &files) {
+enum class Saving { Done, Refused, Busy };
+
+// Saves the tables to path; Refused or Busy, with nothing written, where
+// that file may not be written now.
+Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFileSystem &files) {
   // A save that cannot be made loses a score only when this run changed the
   // tables; then the player is told, as for a failed write.
   const auto cannot = [changed = Changed(tables)](int code) {
     if (changed) throw EInOutError(code, InOutErrorText(code));
-    return true;
+    return Saving::Done;
   };
   const auto access = files.Probe(path);
-  if (access == ScoreFileSystem::Access::Refused) return false;
+  if (access == ScoreFileSystem::Access::Refused) return Saving::Refused;
   const int made = own ? files.MakeFolder(FolderOf(path)) : 0;
   const std::string target = files.Target(path);
-  if (target.empty()) return false;
+  if (target.empty()) return Saving::Refused;
 
   // Another copy of the game may have saved since the load (one player with
   // two windows, two players on one shared table): what it saved is read
   // while no other save can start, and this run's changes go over it.
   const auto held = files.HoldSaves(target);
+  if (!held) return Saving::Busy;
   std::string old;
   int error = 0;
   bool opened = false;
@@ -152,7 +155,7 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
   // no wait for the flush.
   if (opened && error == 0 && old == bytes) {
     saved();
-    return true;
+    return Saving::Done;
   }
   std::string temp;
   auto output = files.CreateBeside(target, temp, error);
@@ -160,6 +163,7 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
     // A shared file in a folder the player may not write: over the file itself.
     temp.clear();
     output = files.OpenInPlace(target, error);
+    if (!output && error == Busy) return Saving::Busy;
   }
   if (!output) return cannot(made != 0 ? made : error != 0 ? error : AccessDenied);
 
@@ -186,7 +190,7 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
     }
   }
   saved();
-  return true;
+  return Saving::Done;
 }
 
 } // namespace
@@ -194,16 +198,18 @@ bool SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreFil
 void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files) {
   const std::string shared = folder + HighScoreFileName;
   const std::string path = tables.File.empty() ? shared : tables.File;
-  if (SaveTo(tables, path, path != shared, files) || !Changed(tables)) return;
+  const Saving saving = SaveTo(tables, path, path != shared, files);
+  if (saving == Saving::Done || !Changed(tables)) return;
   // A table that may not be written now (a link that another user could
-  // have put there, a file made read-only since the load): the player's own
-  // keeps this run's scores.
+  // have put there, a file made read-only since the load, a lock that
+  // another program keeps): the player's own keeps this run's scores.
   const std::string user = files.UserFolder();
   const std::string own = user.empty() ? std::string() : user + HighScoreFileName;
-  if (own.empty() || own == path || !SaveTo(tables, own, true, files))
+  if (own.empty() || own == path || SaveTo(tables, own, true, files) != Saving::Done)
     throw EInOutError(AccessDenied, InOutErrorText(AccessDenied));
-  std::fprintf(stderr, "Zanthorix: %s could not be written; the high scores are kept in %s\n",
-               path.c_str(), own.c_str());
+  std::fprintf(stderr, "Zanthorix: %s %s; the high scores are saved in %s\n", path.c_str(),
+               saving == Saving::Busy ? "is locked by another program" : "may not be written",
+               own.c_str());
   tables.File = own;
 }
 

@@ -26,6 +26,8 @@ public:
 std::string InOutErrorText(int error);
 // The system's code for a denied access.
 extern const int AccessDenied;
+// The system's code for a file that another program keeps locked.
+extern const int Busy;
 
 // The few file operations the high scores need, so that tests can make any
 // of them fail. Each returns 0 or an error code of the system.
@@ -77,12 +79,13 @@ public:
   virtual std::unique_ptr<Output> CreateBeside(const std::string &path, std::string &tempPath,
                                                int &error) = 0;
   // Opens an existing regular file to be written over from its start; Finish
-  // cuts it to what was written.
+  // cuts it to what was written. Busy when others did not let go in time.
   virtual std::unique_ptr<Output> OpenInPlace(const std::string &path, int &error) = 0;
   virtual int Rename(const std::string &from, const std::string &to) = 0;
   virtual void Remove(const std::string &path) = 0;
 
-  // Keeps the saves of other games out of the file at path while it lives.
+  // Keeps the saves of other games out of the file at path while it lives;
+  // null when another program did not let go in time.
   class Held {
   public:
     virtual ~Held() = default;

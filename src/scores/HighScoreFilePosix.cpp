@@ -4,6 +4,7 @@
 #include "files/RegularFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 namespace zanthorix {
 
 const int AccessDenied = EACCES;
+const int Busy = EWOULDBLOCK;
 
 std::string InOutErrorText(int error) {
   switch (error) {
@@ -48,12 +50,15 @@ namespace {
 constexpr std::size_t FileSize = 50 * RecordSize;
 
 // Another game may be writing the shared file in place: a reader waits for
-// the whole table, a writer for the readers. A lock that stays taken (a
-// stopped process) is waited for a few seconds only, then the file is used
-// as it is.
-void Lock(int fd, int operation) {
-  for (int tries = 0; tries < 500; ++tries) {
-    if (::flock(fd, operation | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) return;
+// the whole table, a writer for the readers. Anyone who may read the file
+// can hold a lock on it for ever, so a whole run waits about a second in
+// all; after that a lock is only tried. Whether the lock was had.
+bool Lock(int fd, int operation) {
+  static std::atomic<int> pausesLeft = 100;
+  while (true) {
+    if (::flock(fd, operation | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || pausesLeft.fetch_sub(1) <= 0) return false;
     const timespec pause{0, 10'000'000};
     ::nanosleep(&pause, nullptr);
   }
@@ -73,6 +78,7 @@ void GiveToFolderOwner(int fd, const std::string &path) {
 
 class PosixInput : public ScoreFileSystem::Input {
 public:
+  // Without the lock in time, the file is read as it is.
   explicit PosixInput(int fd) : fd_(fd) { Lock(fd_, LOCK_SH); }
   ~PosixInput() override { ::close(fd_); }
 
@@ -88,9 +94,7 @@ private:
 
 class PosixOutput : public ScoreFileSystem::Output {
 public:
-  PosixOutput(int fd, bool inPlace) : fd_(fd), inPlace_(inPlace) {
-    if (inPlace_) Lock(fd_, LOCK_EX);
-  }
+  PosixOutput(int fd, bool inPlace) : fd_(fd), inPlace_(inPlace) {}
   ~PosixOutput() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -292,6 +296,11 @@ std::unique_ptr<ScoreFileSystem::Output> SystemScoreFileSystem::OpenInPlace(cons
                                                                             int &error) {
   const int fd = OpenRegular(path, O_WRONLY, error);
   if (fd < 0) return nullptr;
+  if (!Lock(fd, LOCK_EX)) {
+    ::close(fd);
+    error = Busy;
+    return nullptr;
+  }
   return std::make_unique<PosixOutput>(fd, true);
 }
 
@@ -320,7 +329,10 @@ private:
 std::unique_ptr<ScoreFileSystem::Held> SystemScoreFileSystem::HoldSaves(const std::string &path) {
   const std::string folder = FolderOf(path);
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) Lock(fd, LOCK_EX);
+  if (fd >= 0 && !Lock(fd, LOCK_EX)) {
+    ::close(fd);
+    return nullptr;
+  }
   return std::make_unique<PosixHeld>(fd);
 }
 

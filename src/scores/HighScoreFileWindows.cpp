@@ -9,6 +9,7 @@
 namespace zanthorix {
 
 const int AccessDenied = ERROR_ACCESS_DENIED;
+const int Busy = ERROR_SHARING_VIOLATION;
 
 std::string InOutErrorText(int error) {
   switch (error) {
@@ -290,17 +291,20 @@ private:
 // A file beside the table that one game at a time may have open; the system
 // deletes it when it is closed, also when the game is killed. Where none can
 // be made (a shared file in a folder the player may not write) saves are
-// not held off.
+// not held off. Anyone who may write the folder can keep it open for ever:
+// a second or so, once a run, then null.
 std::unique_ptr<ScoreFileSystem::Held> SystemScoreFileSystem::HoldSaves(const std::string &path) {
+  static int pausesLeft = 100;
   const std::wstring name = Widen(path + ".lock");
   int pending = 0; // the last holder's file, deleted as it closed
-  for (int tries = 0; tries < 500; ++tries) {
+  while (true) {
     const HANDLE file = ::CreateFileW(
         name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) return std::make_unique<WindowsHeld>(file);
     const DWORD error = ::GetLastError();
     if (error != ERROR_SHARING_VIOLATION && (error != ERROR_ACCESS_DENIED || ++pending > 5)) break;
+    if (pausesLeft-- <= 0) return nullptr;
     ::Sleep(10);
   }
   return std::make_unique<Held>();

@@ -310,21 +310,29 @@ void FaultTest::scoreFilesThePlayerCannotWrite() {
     }
     game.Start({}, true);
     game.Settle();
-    QFile held(game.scores);
-    if (kind == 0666) {
-      // Another game reading the shared file: the save in place waits for it.
-      QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_SH) == 0);
-      game.Signal(SIGTERM);
-      game.Settle(1000);
-      QCOMPARE(ReadAll(game.scores), lived);
-      held.close();
-    }
     game.End();
     QCOMPARE(ReadAll(kind == 0666 ? game.scores : game.ownScores),
              kind > 1 ? lived.left(FileSize) : DefaultFile());
     QCOMPARE(QFile::exists(game.ownScores), kind != 0666);
     if (kind == 0444) QCOMPARE(ReadAll(game.scores), lived);
     QCOMPARE(QFileInfo(game.scores).isFile(), kind > 1); // none made, no FIFO replaced
+  }
+
+  // A lock on the shared file that another program never lets go: after one
+  // short wait the new score goes to the player's own table, and stderr
+  // says where.
+  for (const int lock : {LOCK_SH, LOCK_EX}) {
+    Game game;
+    WriteAll(game.scores, lived);
+    QFile held(game.scores);
+    QVERIFY(::chmod(qPrintable(game.scores), 0666) == 0 && held.open(QIODevice::ReadOnly) &&
+            ::flock(held.handle(), lock) == 0);
+    game.StartPlaying("Flo", "play", {}, true);
+    const int total = game.Total();
+    game.End();
+    QCOMPARE(Table(ReadAll(game.ownScores), 4).value("Flo"), total);
+    QCOMPARE(ReadAll(game.scores), lived);
+    QVERIFY(game.process.readAllStandardError().contains("saved in " + game.ownScores.toUtf8()));
   }
 
   // Nowhere to keep a new score, the player's own folder closed too: the
