@@ -354,6 +354,10 @@ void TfrmZanthorix::closeEvent(QCloseEvent *event) {
 }
 
 void TfrmZanthorix::FormClose() {
+  // What the devices still have to report now comes from these closing steps
+  // or from a sound that a termination request cut short: not an error.
+  mpSoundFX->OnNotify = nullptr;
+  mpMusic->OnNotify = nullptr;
   BallSheet = QImage();
   LargeBalls.Release();
   HelpCommand(HELP_QUIT, 0);

@@ -77,6 +77,7 @@ private slots:
   void refusedPlayIsQuiet();
   void closingStopsMusic();
   void closingBeforeAnySoundClosesNothing();
+  void closingWithASoundsNotificationPending();
 };
 
 void MediaWindowTest::soundFxSwitch() {
@@ -392,6 +393,21 @@ void MediaWindowTest::closingBeforeAnySoundClosesNothing() {
   Deliver();
   // The open music is closed without a stop; the sound player has nothing to close.
   QCOMPARE(t.media.Sent(), QStringList({"close+wait"}));
+  QVERIFY(t.dialogs.boxes.empty());
+}
+
+// A termination request closes the window while a sound plays, before the
+// sound's notification is delivered: the closing reports no error of its own.
+void MediaWindowTest::closingWithASoundsNotificationPending() {
+  TestWindow t;
+  Touch(t.folder.filePath("pop2.wav"));
+  t.window->ui()->mnuOptionsSoundFX->trigger();
+  Deliver();
+  t.media.onWaitingPlay = [&](MciDeviceId) { t.window->close(); };
+  const QPoint at = Centre(GroupSquare(t.window->board).x(), GroupSquare(t.window->board).y());
+  t.Press(at.x(), at.y());
+  Deliver();
+  QCOMPARE(t.media.OpenOf(kWave), MciDeviceId(0));
   QVERIFY(t.dialogs.boxes.empty());
 }
 
