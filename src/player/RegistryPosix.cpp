@@ -21,11 +21,13 @@ bool MayWrite(const QString &path) {
 
 // QSettings reads its file as soon as it is made, and a FIFO there would
 // wait for a writer for ever: a file that is not a regular one is no store.
+// Nor is one far larger than a name needs, which would take memory and
+// seconds to read at every start.
 bool MayOpen(const RegistryKey &key) {
   const QFileInfo file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                        QLatin1Char('/') + key.organisation + QLatin1Char('/') + key.application +
                        QStringLiteral(".conf"));
-  return !file.exists() || file.isFile();
+  return !file.exists() || (file.isFile() && file.size() <= 1024 * 1024);
 }
 
 // Root writing a player's settings (su without -) leaves them the player's:

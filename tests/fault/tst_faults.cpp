@@ -221,13 +221,16 @@ void FaultTest::terminateDuringPlaySavesTables() {
 }
 
 // The name prompt (a stored name that is not UTF-8; a store that cannot be
-// written), a question, two start-up boxes: one request answers the open box
+// written, or is too large to be one), a question, two start-up boxes: one
+// request answers the open box
 // as Cancel or No would and every later box at once, its text on stderr; the
 // game ends and saves. Cancel leaves the stored name's bytes as they were.
 void FaultTest::terminateWhileABoxIsOpen() {
   const std::tuple<const char *, QByteArray, const char *> cases[] = {
       {"mnuOptionsUser", "[v1.0]\nUser=Ren\xe9\n", ""},
       {"mnuOptionsUser", "" /* a FIFO */, "Zanthorix: Error writing user name to registry!\n"},
+      {"mnuOptionsUser", "[v1.0]\nUser=Big\n[padding]\n" + QByteArray(1100000, 'p') + "=1\n",
+       "Zanthorix: Error writing user name to registry!\n"},
       {"mnuBalls3", "[v1.0]\n", ""},
       {"", "[v1.0]\nUser=a, b\n",
        "Zanthorix: Invalid data type for 'User'\nZanthorix: Read beyond end of file.\n"}};
