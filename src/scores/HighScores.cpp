@@ -64,9 +64,12 @@ void SetLines(QTextEdit *box, const QStringList &first) {
 }
 
 // A name from a foreign file may hold line breaks; they must not push the
-// column out of line with the place numbers.
+// column out of line with the place numbers. It is shown up to its first NUL,
+// as the settings store cuts a name; the table keeps every byte.
 QString Shown(const HighScoreEntry &entry) {
-  QString name = QString::fromStdU16String(FromWindows1252(entry.Name()));
+  const std::string bytes = entry.Name();
+  QString name = QString::fromStdU16String(
+      FromWindows1252(std::string_view(bytes).substr(0, bytes.find('\0'))));
   for (QChar &c : name)
     if (c.unicode() < 0x20) c = QLatin1Char(' ');
   return name;

@@ -230,10 +230,14 @@ void HighScoresWindowTest::columnsStayLevelWithPlaces() {
   table[2].SetName(std::string(100, 'W'));
   table[4].SetName("two\r\nlines");
   table[6].SetName("");
+  table[8].SetName(std::string("Ann\0Bo\0", 7)); // shown up to its first NUL, kept whole
+  table[9].SetName(std::string("\0Cy", 3));
   scores.show();
   QVERIFY(QTest::qWaitForWindowExposed(&scores));
   QCOMPARE(Lines(scores.ui()->txtNames).size(), 10);
   QCOMPARE(Lines(scores.ui()->txtNames).at(6), QString());
+  QCOMPARE(Lines(scores.ui()->txtNames).mid(8), QStringList({"Ann", ""}));
+  QCOMPARE(table[8].Name(), std::string("Ann\0Bo\0", 7));
   QCOMPARE(Lines(scores.ui()->txtScores).size(), 11);
   // Nor do the wheel or the keys move them off their lines.
   for (QTextEdit *box : {scores.ui()->txtScores, scores.ui()->txtNames}) {
