@@ -36,8 +36,10 @@ constexpr auto Caption = "Help";
 // grows; every style rule is tried on every element. Pictures are counted
 // over the whole document: Qt keeps them in one paragraph across a line
 // break, an inline display style and the like. Past the budget, or
-// past the nesting limit, the text is shown without its structure.
-constexpr qint64 CostBudget = 16'000'000;
+// past the nesting limit, the text is shown without its structure. The
+// budget is about a second of the viewer's own opening on a loaded machine
+// (1,900 pictures joined by line breaks, or a megabyte of text).
+constexpr qint64 CostBudget = 1'000'000;
 constexpr int MaxDepth = 64;
 constexpr int MaxWordLength = 256; // longer words get a break opportunity
 constexpr qsizetype MaxTitleLength = 256;

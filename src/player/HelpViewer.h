@@ -80,8 +80,9 @@ public:
   // Where a help file of this name is found, or an empty text.
   QString Locate(const QString &fileName) const;
 
-  // Larger files are refused rather than shown.
-  static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+  // Larger files are refused rather than shown: even as bare text, a
+  // megabyte takes the viewer about a second to lay out.
+  static constexpr qint64 MaxFileSize = 1024 * 1024;
   // Pictures come only from regular files in the program folder, up to this size.
   static constexpr qint64 MaxImageFileSize = 1024 * 1024;
 
