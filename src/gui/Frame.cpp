@@ -107,6 +107,38 @@ private:
   bool seen_ = false;
 };
 
+// Qt minimises a Wayland window from its own title bar, or when asked to,
+// and reports it only as the state asked for: the compositor never tells a
+// window that it was minimised, nor that it came back. A press on the title
+// bar of a window behind others activates it just after it is minimised, so
+// only an activation after it has lost the focus tells that it came back.
+constexpr auto MinimisedFlag = "zanthorixMinimised";
+enum Minimising { NotMinimised, MinimisedNow, MinimisedAway };
+
+bool Minimised(const QWidget *window) {
+  const QWindow *handle = window->windowHandle();
+  return handle && handle->property(MinimisedFlag).toInt() != NotMinimised;
+}
+
+void WatchMinimising(QWidget *window) {
+  QWindow *handle = window->windowHandle();
+  if (!handle || handle->property(MinimisedFlag).isValid()) return;
+  handle->setProperty(MinimisedFlag, NotMinimised);
+  QObject::connect(handle, &QWindow::windowStateChanged, handle, [handle](Qt::WindowState state) {
+    if (state == Qt::WindowMinimized) handle->setProperty(MinimisedFlag, MinimisedNow);
+  });
+  QObject::connect(handle, &QWindow::activeChanged, handle, [handle] {
+    const int now = handle->property(MinimisedFlag).toInt();
+    if (!handle->isActive() && now == MinimisedNow)
+      handle->setProperty(MinimisedFlag, MinimisedAway);
+    else if (handle->isActive() && now == MinimisedAway)
+      handle->setProperty(MinimisedFlag, NotMinimised);
+  });
+  QObject::connect(handle, &QWindow::visibleChanged, handle, [handle](bool visible) {
+    if (!visible) handle->setProperty(MinimisedFlag, NotMinimised);
+  });
+}
+
 } // namespace
 
 void CentreOnScreen(QWidget *window) {
@@ -119,11 +151,12 @@ void BringToFront(QWidget *window) {
   // show() and raise() leave a minimised window as it is.
   if (window->windowState() & Qt::WindowMinimized)
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-  // A Wayland client can neither restore nor raise a window, nor learn that
-  // it was minimised: one on screen but not active is shown afresh, which
-  // the compositor puts in front.
-  if (window->isVisible() && !window->isActiveWindow() &&
-      QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+  // A Wayland client cannot restore a window: one that was minimised is shown
+  // afresh, where the compositor chooses. One that is only behind others keeps
+  // its place; activating it asks the compositor to bring it forward
+  // (xdg-activation), which some do.
+  const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  if (wayland && window->isVisible() && Minimised(window)) {
     showingAgain = window;
     window->hide();
     window->show();
@@ -132,6 +165,7 @@ void BringToFront(QWidget *window) {
   window->show();
   window->raise();
   window->activateWindow();
+  if (wayland) WatchMinimising(window);
 }
 
 bool ShownAgain(const QWidget *window) { return window == showingAgain; }
