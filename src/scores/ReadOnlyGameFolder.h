@@ -43,6 +43,9 @@ public:
     return files_.Rename(from, to);
   }
   void Remove(const std::string &path) override { files_.Remove(path); }
+  std::unique_ptr<Held> HoldSaves(const std::string &path) override {
+    return files_.HoldSaves(path);
+  }
 
 private:
   // A path inside the folder, the folder itself included.

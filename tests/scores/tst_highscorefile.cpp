@@ -51,6 +51,11 @@ public:
   int Rename(const std::string &from, const std::string &to) override {
     return renameError ? renameError : SystemScoreFileSystem::Rename(from, to);
   }
+  int holds = 0; // saves that kept other games' saves out
+  std::unique_ptr<Held> HoldSaves(const std::string &path) override {
+    ++holds;
+    return SystemScoreFileSystem::HoldSaves(path);
+  }
 
 private:
   struct FailingInput : Input {
@@ -294,7 +299,9 @@ void HighScoreFileTest::systemGameFolderIsNeverWritten() {
   QVERIFY(QFile::remove(own_));
   QCOMPARE(load(), QString());
   InsertHighScore(tables_, 3, 1, "New", 99);
+  files_.holds = 0;
   QCOMPARE(save(), QString());
+  QCOMPARE(files_.holds, 1);
   QCOMPARE(Read(), lived);
   QCOMPARE(Read(own_).left(4), QByteArray("\x03New"));
 }
