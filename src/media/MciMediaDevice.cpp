@@ -31,6 +31,30 @@ MciNotifyOutcome Outcome(unsigned int result) {
   }
 }
 
+// MCI may pass a file name through the ANSI code page (Wine does): a name
+// with letters outside it goes as the file's short name, where the volume
+// keeps one. A name that fits stays as it is.
+std::wstring ElementName(const QString &fileName) {
+  const std::wstring name = QDir::toNativeSeparators(fileName).toStdWString();
+  BOOL lossy = FALSE;
+  if (name.empty() ||
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), int(name.size()), nullptr,
+                            0, nullptr, &lossy) == 0 ||
+      !lossy)
+    return name;
+  std::wstring shortName(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetShortPathNameW(name.c_str(), shortName.data(), DWORD(shortName.size()));
+    if (length == 0) return name;
+    if (length < shortName.size()) {
+      shortName.resize(length);
+      return shortName;
+    }
+    shortName.resize(length);
+  }
+}
+
 } // namespace
 
 struct MciWindow {
@@ -89,7 +113,7 @@ MciError MciMediaDevice::Send(Device *device, unsigned int command, const MciFla
 MciError MciMediaDevice::Open(const QString &type, const QString &fileName, const MciFlags &flags,
                               MciDeviceId &id) {
   const std::wstring typeName = type.toStdWString();
-  const std::wstring element = QDir::toNativeSeparators(fileName).toStdWString();
+  const std::wstring element = ElementName(fileName);
   MCI_OPEN_PARMSW params{};
   params.dwCallback = reinterpret_cast<DWORD_PTR>(window_);
   params.lpstrDeviceType = typeName.c_str();

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "player/Registry.h"
 
-#include <QSettings>
-
 namespace zanthorix {
 
 std::optional<RegistryKey> RegistryKey::FromPath(const QString &path) {
@@ -12,16 +10,8 @@ std::optional<RegistryKey> RegistryKey::FromPath(const QString &path) {
   return RegistryKey{parts[1], parts[2], parts.mid(3).join(QLatin1Char('/'))};
 }
 
-QVariant QSettingsStore::Value(const RegistryKey &key, const QString &name, bool &failed) {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
-                     key.application);
-  failed = settings.status() == QSettings::AccessError;
-  settings.beginGroup(key.group);
-  return settings.value(name);
-}
-
 static SettingsStore &RealStore() {
-  static QSettingsStore store;
+  static NativeSettingsStore store;
   return store;
 }
 

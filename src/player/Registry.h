@@ -35,8 +35,9 @@ public:
   virtual bool SetValue(const RegistryKey &key, const QString &name, const QString &text) = 0;
 };
 
-// QSettings in the native format for the current user.
-class QSettingsStore : public SettingsStore {
+// The current user's own store: the registry itself on Windows, QSettings'
+// file elsewhere.
+class NativeSettingsStore : public SettingsStore {
 public:
   bool KeyOpenable(const RegistryKey &key) override;
   bool CreateKey(const RegistryKey &key) override;

@@ -65,7 +65,7 @@ bool MakeFolders(const QString &folder) {
 
 } // namespace
 
-bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
+bool NativeSettingsStore::KeyOpenable(const RegistryKey &key) {
   if (!MayOpen(key)) return false;
   // Asking QSettings whether it is writable would create the folder.
   const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
@@ -75,7 +75,7 @@ bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
   return MayWrite(file.filePath()) && MayWrite(file.path());
 }
 
-bool QSettingsStore::CreateKey(const RegistryKey &key) {
+bool NativeSettingsStore::CreateKey(const RegistryKey &key) {
   if (!MayOpen(key)) return false;
   const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
                            key.application);
@@ -84,7 +84,16 @@ bool QSettingsStore::CreateKey(const RegistryKey &key) {
   return MayWrite(file.path()) && (!file.exists() || MayWrite(file.filePath()));
 }
 
-bool QSettingsStore::SetValue(const RegistryKey &key, const QString &name, const QString &text) {
+QVariant NativeSettingsStore::Value(const RegistryKey &key, const QString &name, bool &failed) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
+                     key.application);
+  failed = settings.status() == QSettings::AccessError;
+  settings.beginGroup(key.group);
+  return settings.value(name);
+}
+
+bool NativeSettingsStore::SetValue(const RegistryKey &key, const QString &name,
+                                   const QString &text) {
   QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
                      key.application);
   const QFileInfo file(settings.fileName());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings store's keys are the registry's own: QSettings reaches the key
-// HKEY_CURRENT_USER\Software\<Organisation>\<Application>\<Subkey>. QSettings
-// creates a key whenever it reads one, so opening asks the registry itself.
+// The settings store is the registry itself: the key
+// HKEY_CURRENT_USER\Software\<Organisation>\<Application>\<Subkey>, read
+// and written with the registry functions. QSettings would not do: it escapes
+// a leading "@", reads binary values as text, falls back to the machine's key
+// and skips a write of the same text.
 #include "player/Registry.h"
 
 #ifndef NOMINMAX
@@ -9,7 +11,7 @@
 #endif
 #include <windows.h>
 
-#include <QSettings>
+#include <vector>
 
 namespace zanthorix {
 
@@ -24,7 +26,7 @@ std::wstring KeyPath(const RegistryKey &key) {
 
 } // namespace
 
-bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
+bool NativeSettingsStore::KeyOpenable(const RegistryKey &key) {
   // Full access, as the game has always asked: a key it may read but not
   // write counts as missing.
   HKEY handle = nullptr;
@@ -35,7 +37,7 @@ bool QSettingsStore::KeyOpenable(const RegistryKey &key) {
   return true;
 }
 
-bool QSettingsStore::CreateKey(const RegistryKey &key) {
+bool NativeSettingsStore::CreateKey(const RegistryKey &key) {
   HKEY handle = nullptr;
   if (::RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
@@ -45,15 +47,48 @@ bool QSettingsStore::CreateKey(const RegistryKey &key) {
   return true;
 }
 
-bool QSettingsStore::SetValue(const RegistryKey &key, const QString &name, const QString &text) {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, key.organisation,
-                     key.application);
-  settings.beginGroup(key.group);
-  // The same text again leaves the stored value as it is.
-  if (settings.value(name) == QVariant(text)) return true;
-  settings.setValue(name, text);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+QVariant NativeSettingsStore::Value(const RegistryKey &key, const QString &name, bool &failed) {
+  failed = false;
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, KEY_QUERY_VALUE, &handle) !=
+      ERROR_SUCCESS)
+    return {};
+  const std::wstring value = name.toStdWString();
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG status = ::RegQueryValueExW(handle, value.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<BYTE> data;
+  // The value may grow between asking its size and reading it.
+  while (status == ERROR_SUCCESS && size > 0) {
+    data.resize(size);
+    status = ::RegQueryValueExW(handle, value.c_str(), nullptr, &type, data.data(), &size);
+    if (status != ERROR_MORE_DATA) break;
+    status = ERROR_SUCCESS;
+  }
+  ::RegCloseKey(handle);
+  if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && size == 0)) return {};
+  if (status != ERROR_SUCCESS) {
+    failed = true;
+    return {};
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) // not text: the caller refuses it
+    return QByteArray(reinterpret_cast<const char *>(data.data()), qsizetype(size));
+  return QString::fromWCharArray(reinterpret_cast<const wchar_t *>(data.data()),
+                                 qsizetype(size / sizeof(wchar_t)));
+}
+
+bool NativeSettingsStore::SetValue(const RegistryKey &key, const QString &name,
+                                   const QString &text) {
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, KEY_SET_VALUE, &handle) !=
+      ERROR_SUCCESS)
+    return false;
+  const std::wstring data = text.toStdWString();
+  const LONG status = ::RegSetValueExW(handle, name.toStdWString().c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE *>(data.c_str()),
+                                       DWORD((data.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
 }
 
 } // namespace zanthorix

@@ -51,7 +51,7 @@ void RegistryTest::init() {
 }
 
 void RegistryTest::firstRunCreatesNothing() {
-  QSettingsStore real;
+  NativeSettingsStore real;
   TestWindow t(1, false, [&real](TestWindow &w) { w.store = &real; });
   QCOMPARE(t.window->PlayerName, QString());
   QVERIFY(t.dialogs.boxes.empty());
@@ -62,7 +62,7 @@ void RegistryTest::firstRunCreatesNothing() {
 }
 
 void RegistryTest::cancelWithNoKeyWritesEmptyName() {
-  QSettingsStore real;
+  NativeSettingsStore real;
   TestWindow t(1, false, [&real](TestWindow &w) { w.store = &real; });
   t.window->mnuOptionsUserClick(); // no typed answer: Cancel
   const QString file = ConfigHome() + "/Mirrowdale/Zanthorix.conf";
@@ -75,7 +75,7 @@ void RegistryTest::cancelWithNoKeyWritesEmptyName() {
 }
 
 void RegistryTest::typedNameIsStoredAsTyped() {
-  QSettingsStore real;
+  NativeSettingsStore real;
   {
     TestWindow t(1, false, [&real](TestWindow &w) { w.store = &real; });
     t.dialogs.inputs.push_back("  Zoë \u20ac ");
@@ -95,7 +95,7 @@ void RegistryTest::valueThatIsNotText() {
     s.setValue("v1.0/User", QByteArray("\x01\x02", 2));
     s.sync();
   }
-  QSettingsStore real;
+  NativeSettingsStore real;
   TestWindow t(1, false, [&real](TestWindow &w) { w.store = &real; });
   QCOMPARE(t.window->PlayerName, QString());
   QCOMPARE(t.dialogs.boxes.size(), std::size_t(1));
@@ -111,7 +111,7 @@ void RegistryTest::embeddedNulCutsTheName() {
     s.setValue("v1.0/User", QString("Ann") + QChar(0) + QString("Other"));
     s.sync();
   }
-  QSettingsStore real;
+  NativeSettingsStore real;
   TestWindow t(1, false, [&real](TestWindow &w) { w.store = &real; });
   QCOMPARE(t.window->PlayerName, QString("Ann"));
   QVERIFY(t.dialogs.boxes.empty());

@@ -102,10 +102,13 @@ void WindowsTest::waveAudioCommandsAndNotifications() {
   QCOMPARE(mci.Close(pop, wait), MciError(0));
   QCOMPARE(mci.Play(pop, wait), MciError(MCIERR_INVALID_DEVICE_ID));
 
-  // A stop ends a play that notifies; a seek notifies when asked to.
-  const QTemporaryDir folder;
+  // A stop ends a play that notifies; a seek notifies when asked to. The
+  // folder's name has a letter that no ANSI code page holds.
+  const QTemporaryDir base;
+  const QString folder = base.filePath(QStringLiteral("Zanthorix \u2603"));
+  QVERIFY(QDir().mkpath(folder));
   MciDeviceId sound = 0;
-  QCOMPARE(mci.Open("WaveAudio", WriteFile(folder.filePath("long.wav"), LongWave()), wait, sound),
+  QCOMPARE(mci.Open("WaveAudio", WriteFile(folder + "/long.wav", LongWave()), wait, sound),
            MciError(0));
   QVERIFY(sound != pop); // every open has a number of its own
   QCOMPARE(mci.Play(sound, notify), MciError(0));
@@ -218,7 +221,7 @@ void WindowsTest::registryKeyAndValue() {
     QCOMPARE(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirrowdale", 0, KEY_READ, &key),
              LONG(ERROR_FILE_NOT_FOUND));
   }
-  QSettingsStore real;
+  NativeSettingsStore real;
   TestWindow t(1, true, [&real](TestWindow &w) { w.store = &real; });
   t.dialogs.inputs.push_back(QStringLiteral("Ζωή Ned "));
   t.window->mnuOptionsUserClick();
@@ -228,12 +231,40 @@ void WindowsTest::registryKeyAndValue() {
 
   // Another name put there by hand, as the registry editor would.
   const wchar_t expand[] = L"%TEMP%\\x";
-  QCOMPARE(
-      ::RegSetKeyValueW(HKEY_CURRENT_USER, KeyPath, L"User", REG_EXPAND_SZ, expand, sizeof expand),
-      LONG(ERROR_SUCCESS));
-  TRegistry registry;
-  QVERIFY(registry.OpenKey("Software\\Mirrowdale\\Zanthorix\\v1.0", false));
-  QCOMPARE(registry.ReadString("User"), QStringLiteral("%TEMP%\\x"));
+  const auto put = [](DWORD kind, const void *bytes, DWORD size) {
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, KeyPath, L"User", kind, bytes, size);
+  };
+  QCOMPARE(put(REG_EXPAND_SZ, expand, sizeof expand), LONG(ERROR_SUCCESS));
+  const auto read = [] {
+    TRegistry registry;
+    registry.OpenKey("Software\\Mirrowdale\\Zanthorix\\v1.0", false);
+    return registry.ReadString("User");
+  };
+  QCOMPARE(read(), QStringLiteral("%TEMP%\\x"));
+  // Any text is a name as stored, also one that Qt's own settings would
+  // take for an escape.
+  for (const wchar_t *text : {L"@@Bob", L"@Rect(1 2 3 4)"}) {
+    QCOMPARE(put(REG_SZ, text, DWORD((wcslen(text) + 1) * sizeof(wchar_t))), LONG(ERROR_SUCCESS));
+    QCOMPARE(read(), QString::fromWCharArray(text));
+  }
+  t.dialogs.inputs.push_back(QStringLiteral("@Bob"));
+  t.window->mnuOptionsUserClick();
+  QCOMPARE(RegistryText(type), std::wstring(L"@Bob\0", 5));
+  // Bytes are not a name, even bytes that spell one; Cancel then writes text.
+  const BYTE bytes[] = {0x41, 0, 0x42, 0};
+  QCOMPARE(put(REG_BINARY, bytes, sizeof bytes), LONG(ERROR_SUCCESS));
+  QVERIFY_THROWS_EXCEPTION(ERegistryException, read());
+  t.dialogs.inputs.push_back(t.window->PlayerName);
+  t.window->mnuOptionsUserClick();
+  QCOMPARE(RegistryText(type), std::wstring(L"@Bob\0", 5));
+  QCOMPARE(type, DWORD(REG_SZ));
+  // Only the user's key counts: not the machine's beside an empty one.
+  QCOMPARE(::RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath, L"User"), LONG(ERROR_SUCCESS));
+  const wchar_t machine[] = L"Machine";
+  QCOMPARE(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyPath, L"User", REG_SZ, machine, sizeof machine),
+           LONG(ERROR_SUCCESS));
+  QCOMPARE(read(), QString());
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Mirrowdale");
   ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mirrowdale");
 }
 
