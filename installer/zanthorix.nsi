@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows installer, made by tools/windows/package.sh from the game folder.
 ; With administrator rights it installs for all users into Program Files,
 ; without them for the current user only. /S installs silently.
@@ -25,11 +26,11 @@ VIAddVersionKey "CompanyName" "Mirrowdale"
 VIAddVersionKey "FileDescription" "Zanthorix setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "GNU General Public License, version 3 or later"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 Mirrowdale. GNU General Public License, version 3 or later"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
-!insertmacro MUI_PAGE_LICENSE "${STAGE}/COPYING.txt"
+!insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES

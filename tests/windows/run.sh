@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build's test programs under Wine, on a private X server,
-# with a fresh Wine prefix and a private sound server that has a null sink.
-# Usage: tests/windows/run.sh <windows build folder>
+# with a fresh Wine prefix and a private sound server that has a null sink,
+# against the release as a player unpacks it: the game and its tests take Qt,
+# its plugins and the compiler's runtime from the unpacked zip only.
+# Usage: tests/windows/run.sh <windows build folder> [<Linux build's score_script>]
 # Prints "N passed, N failed" (test functions) and exits non-zero on failure.
 set -uo pipefail
 build=$(cd "${1:?usage: run.sh <windows build folder>}" && pwd)
@@ -32,16 +34,19 @@ fi
 
 wineboot -i >/dev/null 2>&1
 
-# The Qt DLLs and plugins come from the Qt the build was made with, the
-# compiler's own DLLs from the compiler.
+# The release, unpacked twice: once for the player's runs, in a folder whose
+# name has a letter outside every ANSI code page, and once with the test
+# programs beside it, with what only they need (QtTest, the offscreen
+# platform) from the Qt they were built with.
 qt=$(sed -n 's|^Qt6_DIR:[A-Z]*=\(.*\)/lib/cmake/Qt6$|\1|p' "$build/CMakeCache.txt")
-runtime=()
-for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
-  runtime+=("$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=$dll)")")
-done
-winepath=$(for dir in "$build" "$qt/bin" "${runtime[@]}"; do winepath -w "$dir"; done 2>/dev/null |
-  paste -sd';')
-export WINEPATH=$winepath
+zip=$build/Zanthorix-1.0-win64.zip
+game="$work/Spiele/Zanthorix ☃/Zanthorix-1.0-win64"
+tests=$work/release/Zanthorix-1.0-win64
+mkdir -p "${game%/*}" "$work/release"
+unzip -q "$zip" -d "${game%/*}" && unzip -q "$zip" -d "$work/release" || { echo "FAIL: cannot unpack $zip"; exit 1; }
+mkdir -p "$tests/tests/platforms"
+cp "$build"/tests/tst_*.exe "$qt/bin/Qt6Test.dll" "$tests/tests/"
+cp "$qt/plugins/platforms/qoffscreen.dll" "$tests/tests/platforms/"
 # Qt's offscreen platform on Windows finds fonts only in a folder it is
 # given. Wine keeps Unix QT_* variables from the program but hands it WINEQT_*
 # ones as QT_*.
@@ -68,43 +73,108 @@ record() { # name, result file, exit code
 }
 
 # QtTest writes nothing to a redirected stdout under Wine: results go to a file.
-for exe in "$build"/tests/tst_*.exe; do
+for exe in "$tests"/tests/tst_*.exe; do
   name=$(basename "$exe" .exe)
   # No one may add files to /sys: the game folder of a system-wide install.
   result=$(winepath -w "$work/$name.txt")
-  ZANTHORIX_LOCKED_FOLDER='Z:/sys/' timeout 600 wine "$exe" -platform offscreen -o "$result,txt" \
+  ZANTHORIX_LOCKED_FOLDER='Z:/sys/' WINEPATH=$(winepath -w "$tests") \
+    WINEQT_PLUGIN_PATH=$(winepath -w "$tests") timeout 600 wine "$exe" -platform offscreen -o "$result,txt" \
     >/dev/null 2>&1
   code=$?
   # A test without a GUI application refuses -platform before writing anything.
   if [ ! -e "$work/$name.txt" ]; then
-    timeout 600 wine "$exe" -o "$result,txt" >/dev/null 2>&1
+    WINEPATH=$(winepath -w "$tests") timeout 600 wine "$exe" -o "$result,txt" >/dev/null 2>&1
     code=$?
   fi
   record "$name" "$work/$name.txt" $code
 done
 
-# The whole game, ended by the session with tables not yet saved: the file
-# beside it is written before the session's end is answered and the process
-# is killed.
-game=$work/game
-mkdir -p "$game" && cp "$build"/Zanthorix.exe "$build"/*.wav "$build"/*.mid "$game"/ 2>/dev/null
-wine "$game/Zanthorix.exe" -platform windows >/dev/null 2>&1 &
+check() { # name, condition...
+  local name=$1
+  shift
+  if "$@"; then
+    echo "PASS $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"
+    failed=$((failed + 1))
+  fi
+}
+
+# The same run of games writes the same score file here and on Linux.
+same_file() {
+  mkdir -p "$work/scores-windows" "$work/scores-linux"
+  WINEPATH=$(winepath -w "$tests") timeout 300 wine "$tests/tests/score_script.exe" \
+    "$(winepath -w "$work/scores-windows")\\" >/dev/null 2>&1
+  "$linux_script" "$work/scores-linux/" &&
+    cmp "$work/scores-windows/HighScores.Dat" "$work/scores-linux/HighScores.Dat"
+}
+linux_script=${2:-}
+if [ -n "$linux_script" ]; then
+  cp "$build/tests/score_script.exe" "$tests/tests/"
+  check "the same games write the same score file as on Linux" same_file
+fi
+
+# The game as the player starts it: every DLL it loads that is not Wine's
+# own comes from the release, and its About window shows the icon.
+WINEDEBUG=-all,+loaddll wine "$game/Zanthorix.exe" >/dev/null 2>"$work/loaddll.txt" &
 gamepid=$!
+main=
 for _ in $(seq 600); do
-  xdotool search --name '^Zanthorix$' >/dev/null 2>&1 && break
+  main=$(xdotool search --name '^Zanthorix v1\.0$' 2>/dev/null | head -1)
+  [ -n "$main" ] && break
   kill -0 $gamepid 2>/dev/null || break
   sleep 0.1
 done
+about=
+if [ -n "$main" ]; then
+  sleep 1
+  xdotool windowfocus "$main" key alt+h 2>/dev/null
+  sleep 0.5
+  xdotool key a 2>/dev/null
+  for _ in $(seq 100); do
+    about=$(xdotool search --name '^About\.\.\.$' 2>/dev/null | head -1)
+    [ -n "$about" ] && break
+    sleep 0.1
+  done
+fi
+if [ -n "$about" ]; then
+  sleep 1
+  import -window "$about" "$work/about.png" 2>/dev/null
+  mkdir -p "$build/screenshots" && cp "$work/about.png" "$build/screenshots/about.png"
+fi
+# Left of the bevel the client area holds only the icon: many colours there.
+icon_colours() {
+  [ -s "$work/about.png" ] || return 1
+  local colours
+  colours=$(convert "$work/about.png" -crop 46x120+0+30 +repage -unique-colors \
+    -format '%w' info: 2>/dev/null)
+  [ "${colours:-0}" -ge 8 ]
+}
+check "About shows the program's icon" icon_colours
+from_release() {
+  local loaded outside
+  local folder
+  # Wine's log doubles each backslash and writes a letter beyond ASCII as \xxxx.
+  folder=$(winepath -w "$game" | sed 's/☃/\\2603/')\\
+  loaded=$(grep -a 'Loaded L"' "$work/loaddll.txt" | grep -a ': native' |
+    sed 's/.*Loaded L"\([^"]*\)".*/\1/; s/\\\\/\\/g')
+  outside=$(grep -avi '^c:\\windows\\' <<<"$loaded" | grep -avF "$folder")
+  [ -z "$outside" ] || { echo "$outside" | sed 's/^/  not from the release: /'; return 1; }
+  for dll in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll 'platforms\qwindows.dll' \
+    'styles\qwindowsvistastyle.dll' 'imageformats\qico.dll' libstdc++-6.dll; do
+    grep -aqiF "\\$dll" <<<"$loaded" || { echo "  not loaded: $dll"; return 1; }
+  done
+}
+check "the game loads only the release's DLLs and plugins" from_release
+
+# The same game, ended by the session with tables not yet saved: the file
+# beside it is written before the session's end is answered and the process
+# is killed.
 wineboot --end-session --kill >/dev/null 2>&1
 wait $gamepid 2>/dev/null
 size=$(stat -c %s "$game/HighScores.Dat" 2>/dev/null || echo none)
-if [ "$size" = 5400 ]; then
-  echo "PASS session end: the scores were saved"
-  passed=$((passed + 1))
-else
-  echo "FAIL session end: HighScores.Dat is $size bytes"
-  failed=$((failed + 1))
-fi
+check "session end saves the scores ($size bytes)" test "$size" = 5400
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -30,8 +30,8 @@ folder="$drive/Program Files/Zanthorix"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zanthorix'
 wine "$setup" /S >/dev/null 2>&1
 wineserver -w
-for file in Zanthorix.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
-  pop.wav pop2.wav bgmusic.mid Zanthorix.hlp Uninstall.exe; do
+for file in Zanthorix.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll imageformats/qico.dll \
+  pop.wav pop2.wav bgmusic.mid Zanthorix.hlp README.txt COPYING.txt Qt-LGPL-3.txt THIRD-PARTY.txt Uninstall.exe; do
   [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'Uninstall.exe' ||
