@@ -113,12 +113,13 @@ struct Game {
 
   // The game's total once the Game Over box was shown (this waits for it).
   int Total() {
-    for (int i = 0; i < 600 && !said.contains("Total: "); ++i) {
+    const auto line = [this] { return said.indexOf('\n', said.indexOf("Total: ")); };
+    for (int i = 0; i < 600 && (!said.contains("Total: ") || line() < 0); ++i) {
       process.waitForReadyRead(100);
       said += process.readAllStandardError();
     }
     const int at = said.indexOf("Total: ");
-    return at < 0 ? -1 : said.mid(at + 7).split('\n').first().toInt();
+    return at < 0 || line() < 0 ? -1 : said.mid(at + 7, line() - at - 7).toInt();
   }
 
   // Lets the game come up (this paces the test; it asserts no duration).
