@@ -520,6 +520,10 @@ HelpWindow::HelpWindow(const QString &imageFolder)
   connect(index_, &QListWidget::itemClicked, this, follow);
   connect(index_, &QListWidget::itemActivated, this, follow);
   connect(filter_, &QLineEdit::textEdited, this, &HelpWindow::FilterIndex);
+  // As in any help index, the player types the word at once.
+  connect(tabs_, &QTabWidget::currentChanged, this, [this, indexPage] {
+    if (tabs_->currentWidget() == indexPage) filter_->setFocus(Qt::OtherFocusReason);
+  });
   connect(filter_, &QLineEdit::returnPressed, this,
           [this, follow] { follow(index_->currentItem()); });
 }
