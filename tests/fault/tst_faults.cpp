@@ -50,7 +50,7 @@ struct Game {
   QString ownScores;       // the player's own table
   QString exe;             // another game's folder may be played from too
   bool keepErrors = false; // what the game says on stderr stays readable
-  QByteArray said;         // what Said() has read of stderr so far
+  QByteArray said;         // what Total() has read of stderr so far
 
   Game() {
     const QString built = QStringLiteral(ZANTHORIX_EXE);
