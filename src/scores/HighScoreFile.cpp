@@ -8,8 +8,6 @@ namespace zanthorix {
 
 namespace {
 
-constexpr std::size_t FileSize = RecordCount * RecordSize;
-
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
 // Reads until size bytes are in, the file ends or a read fails. A read may
@@ -53,11 +51,7 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   // Whatever the load ends in, a save compares the file with what it gave.
   struct Loaded {
     HighScoreTables &tables;
-    ~Loaded() {
-      tables.Loaded = tables.Tables;
-      tables.NewEntries.clear();
-      tables.Erased = false;
-    }
+    ~Loaded() { SettleHighScores(tables); }
   } loaded{tables};
   tables.KeepFile = false;
   const std::string shared = folder + HighScoreFileName;
@@ -121,7 +115,7 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
   }
   const bool haveOld = opened && error == 0;
   HighScoreTables merged = tables;
-  if (opened && error == 0 && old.size() >= FileSize) {
+  if (haveOld && old.size() >= FileSize) {
     std::array<HighScoreTable, TableCount> now{};
     const auto *bytes = reinterpret_cast<const std::uint8_t *>(old.data());
     for (HighScoreTable &table : now)
@@ -137,9 +131,8 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
     return cannot(error != 0 ? error : AccessDenied); // the unread records are still the file's own
   }
   const auto saved = [&] {
-    tables.Tables = tables.Loaded = merged.Tables;
-    tables.NewEntries.clear();
-    tables.Erased = false;
+    tables.Tables = merged.Tables;
+    SettleHighScores(tables);
     tables.KeepFile = false;
   };
 
@@ -153,7 +146,7 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
   }
   // A game that ends without a new score leaves the disk alone: no write and
   // no wait for the flush.
-  if (opened && error == 0 && old == bytes) {
+  if (haveOld && old == bytes) {
     saved();
     return Saving::Done;
   }

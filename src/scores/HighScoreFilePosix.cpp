@@ -47,8 +47,6 @@ std::string InOutErrorText(int error) {
 
 namespace {
 
-constexpr std::size_t FileSize = 50 * RecordSize;
-
 // Another game may be writing the shared file in place: a reader waits for
 // the whole table, a writer for the readers. Anyone who may read the file
 // can hold a lock on it for ever, so a whole run waits about a second in

@@ -84,6 +84,12 @@ void EraseHighScores(HighScoreTables &tables) {
   tables.Erased = true;
 }
 
+void SettleHighScores(HighScoreTables &tables) {
+  tables.Loaded = tables.Tables;
+  tables.NewEntries.clear();
+  tables.Erased = false;
+}
+
 void ReplayHighScores(const HighScoreTables &from, HighScoreTables &tables) {
   if (from.Erased) ResetHighScoreTables(tables);
   for (const HighScoreTables::NewEntry &entry : from.NewEntries) {

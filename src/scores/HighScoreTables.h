@@ -16,6 +16,7 @@ constexpr int EntriesPerTable = 10;
 constexpr int TableCount = 5; // ball counts 3 to 7
 constexpr std::size_t RecordSize = 108;
 constexpr int RecordCount = TableCount * EntriesPerTable;
+constexpr std::size_t FileSize = RecordCount * RecordSize;
 inline constexpr std::string_view DefaultName = "This could be you!";
 
 // One place of a table; in memory exactly the 108 bytes of its file record.
@@ -80,6 +81,10 @@ void InsertHighScore(HighScoreTables &tables, std::int32_t ballKinds, std::int32
 // The player's Erase Scores: the defaults, and no earlier entry of this run
 // comes back when the tables are saved.
 void EraseHighScores(HighScoreTables &tables);
+
+// The tables are what the file holds: nothing of this run is left to do
+// again at the next save.
+void SettleHighScores(HighScoreTables &tables);
 
 // Does again to tables what this run did to from since its load: the erase,
 // then each new entry where it ranks now.

@@ -83,9 +83,9 @@ EOF
 } | crlf >"$stage/THIRD-PARTY.txt"
 
 releases=$(sed -n 's/^Source: //p' "$source_dir/debian/copyright")
-game_version=$(awk 'NR == 1 { gsub(/[()]/, "", $2); sub(/-[^-]*$/, "", $2); print $2 }' "$source_dir/debian/changelog")
+. "$here/release.sh"
 crlf >"$stage/README.txt" <<EOF
-Zanthorix $game_version for Windows
+Zanthorix $version for Windows
 
 Zanthorix is a puzzle game: clear an 8 by 8 board of coloured balls by
 removing groups of like balls. The bigger the group, the more it scores.
@@ -98,10 +98,10 @@ General Public License, version 3 or later (COPYING.txt). It comes with no
 warranty. Copyright (C) 2026 Mirrowdale.
 
 Its source, and that of everything in this folder, is in
-Zanthorix-$game_version-windows-source.tar, published with this download at
+Zanthorix-$version-windows-source.tar, published with this download at
 $releases
 It holds:
-- zanthorix-$game_version.tar.xz, the game's own source, with the scripts that
+- zanthorix-$version.tar.xz, the game's own source, with the scripts that
   built this folder (tools/windows/: build-qt.sh, qt-options.cmake and
   toolchain.cmake built Qt, build.sh and package.sh the game and this folder);
 - Debian's qt6-base $qt_version source package, from which the Qt DLLs were

@@ -14,8 +14,8 @@ stage=$out/$name
 rm -rf "$stage" "$out/$name.zip" "$out/Zanthorix-1.0-setup.exe"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
 # Every time stamped into the release is the date of the latest changelog entry.
-SOURCE_DATE_EPOCH=$(date -d "$(sed -n 's/^ -- .*>  //p' "$source_dir/debian/changelog" | head -1)" +%s)
-export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+. "$source_dir/tools/windows/release.sh"
+export TZ=UTC LC_ALL=C
 
 cp "$build/Zanthorix.exe" "$stage/"
 for file in pop.wav pop2.wav bgmusic.mid Zanthorix.hlp; do cp "$build/$file" "$stage/"; done

@@ -11,14 +11,13 @@ out=$(mkdir -p "$2" && readlink -f "$2")
 cd "$(dirname "$0")/../.."
 deps/install.sh deps/windows.txt
 qt=$(tools/windows/build-qt.sh)
-epoch=$(date -d "$(sed -n 's/^ -- .*>  //p' debian/changelog | head -1)" +%s)
-version=$(awk 'NR == 1 { gsub(/[()]/, "", $2); sub(/-[^-]*$/, "", $2); print $2 }' debian/changelog)
+. tools/windows/release.sh
 name=Zanthorix-$version-windows-source
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/$name"
 cp "$tarball" "$qt"/source/qt6-base_* "$work/$name/"
-tar --create --sort=name --format=gnu --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
+tar --create --sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
   --mode=u=rwX,go=rX -C "$work" "$name" >"$out/$name.tar.part"
 mv "$out/$name.tar.part" "$out/$name.tar"
 echo "$out/$name.tar"
