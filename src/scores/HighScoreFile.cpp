@@ -6,9 +6,12 @@
 
 namespace zanthorix {
 
-namespace {
+std::string FolderOf(const std::string &path) {
+  const std::size_t at = path.find_last_of(PathSeparators);
+  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
 
-std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
+namespace {
 
 // Reads until size bytes are in, the file ends or a read fails. A read may
 // come back short before the end; only nothing at all ends it.

@@ -130,4 +130,11 @@ void LoadHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 // EInOutError. Afterwards the tables are what the file holds.
 void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFileSystem &files);
 
+// What the systems' implementations share.
+
+// The separators of a path: '/', and on Windows the backslash too.
+extern const char PathSeparators[];
+// The folder of path with its separator; empty for a bare name.
+std::string FolderOf(const std::string &path);
+
 } // namespace zanthorix

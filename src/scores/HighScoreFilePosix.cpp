@@ -21,6 +21,7 @@ namespace zanthorix {
 
 const int AccessDenied = EACCES;
 const int Busy = EWOULDBLOCK;
+const char PathSeparators[] = "/";
 
 std::string InOutErrorText(int error) {
   switch (error) {
@@ -67,7 +68,7 @@ bool Lock(int fd, int operation) {
 void GiveToFolderOwner(int fd, const std::string &path) {
   if (::geteuid() != 0) return;
   struct stat folder {};
-  const std::string name = path.substr(0, path.rfind('/') + 1);
+  const std::string name = FolderOf(path);
   if (::stat(name.empty() ? "." : name.c_str(), &folder) != 0 || folder.st_uid == 0) return;
   const int changed = fd >= 0 ? ::fchown(fd, folder.st_uid, folder.st_gid)
                               : ::lchown(path.c_str(), folder.st_uid, folder.st_gid);
@@ -145,8 +146,6 @@ private:
   bool inPlace_;
   std::size_t written_ = 0;
 };
-
-std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
 // The copy a save writes before it replaces the file: a name no one else
 // gives a file, so that only the game's own copies are ever cleared away.

@@ -10,6 +10,7 @@ namespace zanthorix {
 
 const int AccessDenied = ERROR_ACCESS_DENIED;
 const int Busy = ERROR_SHARING_VIOLATION;
+const char PathSeparators[] = "/\\";
 
 std::string InOutErrorText(int error) {
   switch (error) {
@@ -111,13 +112,6 @@ private:
   bool inPlace_;
   std::size_t written_ = 0;
 };
-
-std::size_t LastSeparator(const std::string &path) { return path.find_last_of("/\\"); }
-
-std::string FolderOf(const std::string &path) {
-  const std::size_t at = LastSeparator(path);
-  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
-}
 
 bool IsFolder(const std::wstring &path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
