@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scores/HighScoreFile.h"
 
-#include <cerrno>
 #include <cstdio>
 
 namespace zanthorix {
@@ -41,7 +40,7 @@ void ReadTables(HighScoreTables &tables, const std::string &path, ScoreFileSyste
       entry.FromRecord(record.data(), got);
       if (error != 0) {
         tables.KeepFile = true;
-        throw EInOutError(error, InOutErrorText(error));
+        throw EInOutError(error);
       }
       if (got < RecordSize) throw EInOutError(100, "Read beyond end of file");
     }
@@ -94,7 +93,7 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
   // A save that cannot be made loses a score only when this run changed the
   // tables; then the player is told, as for a failed write.
   const auto cannot = [changed = Changed(tables)](int code) {
-    if (changed) throw EInOutError(code, InOutErrorText(code));
+    if (changed) throw EInOutError(code);
     return Saving::Done;
   };
   const auto access = files.Probe(path);
@@ -166,7 +165,7 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
   auto fail = [&](int code) {
     output.reset();
     if (!temp.empty()) files.Remove(temp);
-    throw EInOutError(code, InOutErrorText(code));
+    throw EInOutError(code);
   };
   // Over the shared file itself, a write that stops part-way would leave a
   // torn table: room is made sure of first, and the old bytes go back if it
@@ -175,14 +174,14 @@ Saving SaveTo(HighScoreTables &tables, const std::string &path, bool own, ScoreF
     if (const int room = output->Reserve(bytes.size()); room != 0) fail(room);
   if (output->Write(bytes.data(), bytes.size(), error) != bytes.size()) {
     if (temp.empty() && haveOld) output->PutBack(old, old.size() <= FileSize);
-    fail(error != 0 ? error : ENOSPC);
+    fail(error != 0 ? error : DiskFull);
   }
   if (const int finished = output->Finish(); finished != 0) fail(finished);
   output.reset();
   if (!temp.empty()) {
     if (const int renamed = files.Rename(temp, target); renamed != 0) {
       files.Remove(temp);
-      throw EInOutError(renamed, InOutErrorText(renamed));
+      throw EInOutError(renamed);
     }
   }
   saved();
@@ -202,7 +201,7 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
   const std::string user = files.UserFolder();
   const std::string own = user.empty() ? std::string() : user + HighScoreFileName;
   if (own.empty() || own == path || SaveTo(tables, own, true, files) != Saving::Done)
-    throw EInOutError(AccessDenied, InOutErrorText(AccessDenied));
+    throw EInOutError(AccessDenied);
   std::fprintf(stderr, "Zanthorix: %s %s; the high scores are saved in %s\n", path.c_str(),
                saving == Saving::Busy ? "is locked by another program" : "may not be written",
                own.c_str());

@@ -13,21 +13,27 @@ namespace zanthorix {
 
 inline constexpr char HighScoreFileName[] = "HighScores.Dat";
 
+// The text for an error code of the system (an errno value, or a Windows
+// error code on Windows), in the words the game has always used.
+std::string InOutErrorText(int error);
+// The failures that the shared code names itself, as the system's own codes,
+// so that each system words them as it words its own.
+// A denied access.
+extern const int AccessDenied;
+// A file that another program keeps locked.
+extern const int Busy;
+// A disk that took fewer bytes than it was given, with no error of its own.
+extern const int DiskFull;
+
 // An input or output error after the file was opened; what() is the text the
 // player sees (the error box adds the full stop).
 class EInOutError : public std::runtime_error {
 public:
   EInOutError(int code, const std::string &text) : std::runtime_error(text), ErrorCode(code) {}
+  // An error code of the system, in the system's words.
+  explicit EInOutError(int code) : EInOutError(code, InOutErrorText(code)) {}
   int ErrorCode;
 };
-
-// The text for an error code of the system (an errno value, or a Windows
-// error code on Windows), in the words the game has always used.
-std::string InOutErrorText(int error);
-// The system's code for a denied access.
-extern const int AccessDenied;
-// The system's code for a file that another program keeps locked.
-extern const int Busy;
 
 // The few file operations the high scores need, so that tests can make any
 // of them fail. Each returns 0 or an error code of the system.

@@ -21,6 +21,7 @@ namespace zanthorix {
 
 const int AccessDenied = EACCES;
 const int Busy = EWOULDBLOCK;
+const int DiskFull = ENOSPC;
 const char PathSeparators[] = "/";
 
 std::string InOutErrorText(int error) {

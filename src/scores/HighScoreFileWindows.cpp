@@ -10,6 +10,7 @@ namespace zanthorix {
 
 const int AccessDenied = ERROR_ACCESS_DENIED;
 const int Busy = ERROR_SHARING_VIOLATION;
+const int DiskFull = ERROR_DISK_FULL;
 const char PathSeparators[] = "/\\";
 
 std::string InOutErrorText(int error) {
@@ -69,7 +70,7 @@ public:
         break;
       }
       if (put == 0) {
-        error = ERROR_DISK_FULL;
+        error = DiskFull;
         break;
       }
       done += put;

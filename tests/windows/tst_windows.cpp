@@ -187,6 +187,9 @@ void WindowsTest::scoresBesideTheProgramInAFolderOfAnyScript() {
   HighScoreTables again;
   LoadHighScores(again, folder.toStdString(), files);
   QCOMPARE(again.Tables[1][1].Score, 90);
+  // What the shared save code reports, in this system's codes and words.
+  QCOMPARE(InOutErrorText(DiskFull), std::string("Disk full"));
+  QCOMPARE(InOutErrorText(AccessDenied), std::string("File access denied"));
 }
 
 void WindowsTest::lockedGameFolderKeepsScoresPerUser() {
