@@ -12,6 +12,31 @@ std::string FolderOf(const std::string &path) {
 
 namespace {
 
+// Marks the copy a save writes, so that only the game's own copies are ever
+// cleared away.
+constexpr char SaveCopyMark[] = ".zanthorix-save-";
+
+} // namespace
+
+std::string SaveCopyOf(const std::string &path) {
+  return path + SaveCopyMark + std::to_string(ThisProcess());
+}
+
+unsigned long SaveCopyProcess(const std::string &path, const std::string &name) {
+  const std::string prefix = path.substr(FolderOf(path).size()) + SaveCopyMark;
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const std::string digits = name.substr(prefix.size());
+  if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stoul(digits);
+}
+
+bool IsLeftover(const SaveCopy &copy) {
+  return copy.process != 0 && (copy.process == ThisProcess() || !copy.running) && copy.regular &&
+         copy.ours && copy.size <= FileSize;
+}
+
+namespace {
+
 // Reads until size bytes are in, the file ends or a read fails. A read may
 // come back short before the end; only nothing at all ends it.
 std::size_t ReadUpTo(ScoreFileSystem::Input &input, void *data, std::size_t size, int &error) {

@@ -5,6 +5,7 @@
 
 #include "scores/HighScoreTables.h"
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -142,5 +143,28 @@ void SaveHighScores(HighScoreTables &tables, const std::string &folder, ScoreFil
 extern const char PathSeparators[];
 // The folder of path with its separator; empty for a bare name.
 std::string FolderOf(const std::string &path);
+
+// The number of this process.
+unsigned long ThisProcess();
+// The copy that a save of this process writes beside path before it replaces
+// it: "<file>.zanthorix-save-<process>", a name no one else gives a file.
+std::string SaveCopyOf(const std::string &path);
+// The process whose save copy of path name is, a file in the folder of path;
+// 0 for any other name.
+unsigned long SaveCopyProcess(const std::string &path, const std::string &name);
+
+// A save copy found beside the file, as far as the system can tell.
+struct SaveCopy {
+  unsigned long process = 0; // from its name
+  bool running = true;       // a process of that number runs
+  bool regular = false;      // a plain file: no folder, link, device or pipe
+  bool ours = false;         // this user's
+  std::uint64_t size = 0;
+};
+// Whether a save killed between making and renaming its copy left it, so that
+// a later save removes it: a copy of this process's number (an earlier run's)
+// or of a process that no longer runs, a regular file of ours no larger than
+// the table. Nothing else beside the file is ever removed.
+bool IsLeftover(const SaveCopy &copy);
 
 } // namespace zanthorix

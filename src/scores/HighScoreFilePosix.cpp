@@ -24,6 +24,8 @@ const int Busy = EWOULDBLOCK;
 const int DiskFull = ENOSPC;
 const char PathSeparators[] = "/";
 
+unsigned long ThisProcess() { return static_cast<unsigned long>(::getpid()); }
+
 std::string InOutErrorText(int error) {
   switch (error) {
   case ENOENT:
@@ -148,30 +150,22 @@ private:
   std::size_t written_ = 0;
 };
 
-// The copy a save writes before it replaces the file: a name no one else
-// gives a file, so that only the game's own copies are ever cleared away.
-constexpr char CopyMark[] = ".zanthorix-save-";
-
-// Copies of this file whose process no longer runs: a save killed between
-// creating and renaming its copy. Only a regular file of ours, never larger
-// than the table.
+// What killed saves of the file left beside it (IsLeftover).
 void RemoveLeftovers(const std::string &path) {
   const std::string folder = FolderOf(path);
-  const std::string prefix = path.substr(folder.size()) + CopyMark;
   DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return;
   while (const dirent *entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string digits = name.substr(prefix.size());
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    SaveCopy copy;
+    copy.process = SaveCopyProcess(path, entry->d_name);
+    if (copy.process == 0) continue;
+    copy.running = ::kill(static_cast<pid_t>(copy.process), 0) == 0 || errno != ESRCH;
     struct stat info {};
-    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-    if (::fstatat(::dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-        static_cast<std::size_t>(info.st_size) <= FileSize)
-      ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    copy.regular = S_ISREG(info.st_mode);
+    copy.ours = info.st_uid == ::geteuid();
+    copy.size = static_cast<std::uint64_t>(info.st_size);
+    if (IsLeftover(copy)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
   ::closedir(dir);
 }
@@ -263,14 +257,8 @@ std::string SystemScoreFileSystem::Target(const std::string &path) {
 std::unique_ptr<ScoreFileSystem::Output>
 SystemScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPath, int &error) {
   RemoveLeftovers(path);
-  tempPath = path + CopyMark + std::to_string(::getpid());
-  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-  int fd = ::open(tempPath.c_str(), flags, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    // Left over from an earlier run that had the same process number.
-    ::unlink(tempPath.c_str());
-    fd = ::open(tempPath.c_str(), flags, 0666);
-  }
+  tempPath = SaveCopyOf(path);
+  const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = errno;
     return nullptr;

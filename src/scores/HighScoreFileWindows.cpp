@@ -3,8 +3,11 @@
 
 #include "files/WideFile.h"
 
+#include <aclapi.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+
+#include <vector>
 
 namespace zanthorix {
 
@@ -12,6 +15,8 @@ const int AccessDenied = ERROR_ACCESS_DENIED;
 const int Busy = ERROR_SHARING_VIOLATION;
 const int DiskFull = ERROR_DISK_FULL;
 const char PathSeparators[] = "/\\";
+
+unsigned long ThisProcess() { return ::GetCurrentProcessId(); }
 
 std::string InOutErrorText(int error) {
   switch (error) {
@@ -127,22 +132,60 @@ bool ProcessRuns(DWORD id) {
   return running;
 }
 
-// Temporary files of this file whose process no longer runs: a save killed
-// between creating and renaming its copy.
+// The user that the token of this process names, or the owner it gives what
+// it makes (the Administrators group for an elevated administrator).
+bool IsOurs(PSID owner) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  bool ours = false;
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<BYTE> data(size);
+    if (size == 0 || !::GetTokenInformation(token, kind, data.data(), size, &size)) continue;
+    const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER *>(data.data())->User.Sid
+                                       : reinterpret_cast<TOKEN_OWNER *>(data.data())->Owner;
+    ours = ours || ::EqualSid(sid, owner);
+  }
+  ::CloseHandle(token);
+  return ours;
+}
+
+// What killed saves of the file left beside it (IsLeftover). Each is opened
+// as it is, a link not followed, and what is checked is what goes: removed
+// through the same handle. A copy that a save still has open is not shared
+// for removal and stays.
 void RemoveLeftovers(const std::string &path) {
-  const std::wstring folder = Widen(FolderOf(path));
-  const std::wstring prefix = Widen(path.substr(FolderOf(path).size()) + ".new");
+  const std::string folder = FolderOf(path);
   WIN32_FIND_DATAW found{};
-  const HANDLE search = ::FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+  const HANDLE search = ::FindFirstFileW(Widen(folder + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const std::wstring name = found.cFileName;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::wstring digits = name.substr(prefix.size());
-    if (digits.size() > 9 || digits.find_first_not_of(L"0123456789") != std::wstring::npos)
-      continue;
-    const DWORD id = DWORD(std::stoul(digits));
-    if (id != ::GetCurrentProcessId() && !ProcessRuns(id)) ::DeleteFileW((folder + name).c_str());
+    SaveCopy copy;
+    copy.process = SaveCopyProcess(path, Narrow(found.cFileName));
+    if (copy.process == 0) continue;
+    copy.running = ProcessRuns(DWORD(copy.process));
+    const HANDLE file = ::CreateFileW(
+        (Widen(folder) + found.cFileName).c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    BY_HANDLE_FILE_INFORMATION info{};
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info)) {
+      copy.regular = !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                                                FILE_ATTRIBUTE_REPARSE_POINT));
+      copy.size = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+      copy.ours = ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                    nullptr, nullptr, nullptr, &security) == ERROR_SUCCESS &&
+                  owner && IsOurs(owner);
+    }
+    ::LocalFree(security);
+    FILE_DISPOSITION_INFO remove{TRUE};
+    if (IsLeftover(copy))
+      ::SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
+    ::CloseHandle(file);
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
 }
@@ -230,18 +273,9 @@ std::string SystemScoreFileSystem::Target(const std::string &path) {
 std::unique_ptr<ScoreFileSystem::Output>
 SystemScoreFileSystem::CreateBeside(const std::string &path, std::string &tempPath, int &error) {
   RemoveLeftovers(path);
-  tempPath = path + ".new" + std::to_string(::GetCurrentProcessId());
-  const std::wstring wide = Widen(tempPath);
-  auto create = [&] {
-    return ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  HANDLE file = create();
-  if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) {
-    // Left over from an earlier run that had the same process number.
-    ::DeleteFileW(wide.c_str());
-    file = create();
-  }
+  tempPath = SaveCopyOf(path);
+  const HANDLE file = ::CreateFileW(Widen(tempPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = int(::GetLastError());
     return nullptr;
