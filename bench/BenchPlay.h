@@ -2,9 +2,9 @@
 // What the benchmarks that press through the window share.
 #pragma once
 
-#include "app/Dialogs.h"
 #include "app/Main.h"
-#include "media/SdlMediaDevice.h"
+#include "app/QtDialogs.h"
+#include "audio/SdlMediaDevice.h"
 #include "rules/Board.h"
 #include "rules/Random.h"
 #include "scores/HighScoreTables.h"

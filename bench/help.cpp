@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opens one help file in the real viewer, as Help, Index does, and prints how
 // long it took until the text was laid out and painted, and the peak memory.
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 #include "player/HelpViewer.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // Output levels of the music and the pops, as the real device writes them:
 // SDL's disk driver puts the raw 16-bit stereo samples in a file, and with no
 // delay between its buffers it renders the whole piece in a moment.
+#include "audio/SdlMediaDevice.h"
 #include "media/MediaPlayer.h"
-#include "media/SdlMediaDevice.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,8 +4,8 @@
 // notification. SDL's disk driver writes the raw samples at the pace of a
 // sound card, so the answer of the UI thread counts as it would when heard.
 //   bench_loopseam <data folder> [rounds]
+#include "audio/SdlMediaDevice.h"
 #include "media/MediaPlayer.h"
-#include "media/SdlMediaDevice.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

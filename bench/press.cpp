@@ -5,10 +5,10 @@
 #include "BenchPlay.h"
 #include "app/Application.h"
 #include "app/BoardArea.h"
-#include "app/Dialogs.h"
 #include "app/DrawBoard.h"
 #include "app/Main.h"
-#include "media/SdlMediaDevice.h"
+#include "app/QtDialogs.h"
+#include "audio/SdlMediaDevice.h"
 #include "rules/Deal.h"
 #include "rules/Random.h"
 #include "rules/Rules.h"
@@ -58,7 +58,7 @@ int main(int argc, char **argv) {
   StdRandom deal(2);
   for (int i = 0; i < 2000; ++i) {
     DealBoard(window.board, window.BallKinds, deal);
-    window.Score = 0;
+    window.SetPosition(window.board, 0);
     int column, row;
     if (!FindGroup(window.board, column, row)) continue;
     window.DrawBoard();

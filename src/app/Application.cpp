@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Application.h"
 
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QFont>
 #include <QHash>

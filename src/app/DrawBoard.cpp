@@ -10,6 +10,7 @@ namespace zanthorix {
 
 namespace {
 constexpr int Pitch = 25;
+constexpr int FrameInset = 5; // the frame's outer edge, from the board area's
 constexpr int SquareSide = 20;
 const QColor Highlight(255, 255, 0);
 
@@ -29,21 +30,19 @@ SpriteOrigins MakeSpriteOrigins() {
   return origins;
 }
 
-QRect FrameRect() { return QRect(QPoint(5, 5), QPoint(205, 205)); }
-
 QRect SquareRect(int column, int row) {
-  return QRect((column - 1) * Pitch + 8, (row - 1) * Pitch + 8, SquareSide, SquareSide);
+  constexpr int first = FrameInset + 3;
+  return QRect((column - 1) * Pitch + first, (row - 1) * Pitch + first, SquareSide, SquareSide);
+}
+
+QPoint SquareAt(int x, int y) {
+  // Integer division rounds toward zero, so x from 0 to 4 is column 1 too.
+  return {(x - FrameInset) / Pitch + 1, (y - FrameInset) / Pitch + 1};
 }
 
 QRect OutlineRect(int column, int row) { return SquareRect(column, row).adjusted(-2, -2, 2, 2); }
 
-void LargeBallSheets::Load() {
-  loaded_ = true;
-  ratio_ = 0;
-}
-
 void LargeBallSheets::Release() {
-  loaded_ = false;
   sheets_ = {};
   sprites_ = {};
   ratio_ = 0;
@@ -59,7 +58,7 @@ const QImage &LargeBallSheets::Sprite(const QImage &sheet, const SpriteOrigins &
   if (sprite.isNull()) {
     int scale = std::clamp(int(std::ceil(ratio - 1e-6)), 1, 3);
     // Decoded on first need: a screen at scale 1 never pays for the large sheets.
-    if (scale > 1 && loaded_ && sheets_[scale - 2].isNull())
+    if (scale > 1 && sheets_[scale - 2].isNull())
       sheets_[scale - 2] =
           QImage(scale == 2 ? QStringLiteral(":/Balls@2x") : QStringLiteral(":/Balls@3x"))
               .convertToFormat(QImage::Format_RGB32);

@@ -19,16 +19,18 @@ using SpriteOrigins = std::array<QPoint, MaxBallKinds + 1>; // indexed by kind 1
 
 SpriteOrigins MakeSpriteOrigins();
 
-QRect FrameRect();                      // pixels 5..205 both ways
 QRect SquareRect(int column, int row);  // the 20 by 20 sprite square
 QRect OutlineRect(int column, int row); // the 24 by 24 highlight outline
+// The column and row of the square a point of the board area falls in; off
+// the board (outside 1 to 8) beyond the frame.
+QPoint SquareAt(int x, int y);
 
 // The ball sheet also drawn at two and three times its size, for screens with
 // more than one device pixel to a logical pixel. Each sprite is made once for
 // the ratio last painted at, so every ball of a kind looks the same.
 class LargeBallSheets {
 public:
-  void Load(); // the resources "Balls@2x" and "Balls@3x", decoded when first needed
+  // The resources "Balls@2x" and "Balls@3x" are decoded when first needed.
   void Release();
 
   // The sprite of kind, side by side device pixels, for ratio; taken from the
@@ -37,7 +39,6 @@ public:
                        int side);
 
 private:
-  bool loaded_ = false;
   std::array<QImage, 2> sheets_; // 2x and 3x
   qreal ratio_ = 0;
   std::array<QImage, MaxBallKinds + 1> sprites_;

@@ -9,6 +9,9 @@ namespace zanthorix {
 class TfrmZanthorix;
 
 struct EntryHooks {
+  // Where set, what Qt says waits until the main window is up, and a display
+  // that cannot be reached ends the program with this line.
+  const char *noDisplay = nullptr;
   // Runs once the windows exist and the main window is shown, before the
   // message loop starts.
   std::function<void(TfrmZanthorix &)> started;

@@ -3,17 +3,17 @@
 
 #include "app/Application.h"
 #include "app/BoardArea.h"
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 #include "app/StatusBar.h"
 #include "gui/Frame.h"
 #include "media/MediaPlayer.h"
 #include "player/About.h"
 #include "player/HelpViewer.h"
+#include "player/HighScores.h"
 #include "player/Registry.h"
 #include "rules/Deal.h"
 #include "rules/Rules.h"
 #include "scores/HighScoreTables.h"
-#include "scores/HighScores.h"
 #include "scores/Windows1252.h"
 #include "ui_Main.h"
 
@@ -89,7 +89,6 @@ void TfrmZanthorix::Route(QAction *action, void (TfrmZanthorix::*handler)(QObjec
 void TfrmZanthorix::FormCreate() {
   BallKinds = 4;
   BallSheet = QImage(QStringLiteral(":/Balls")).convertToFormat(QImage::Format_RGB32);
-  LargeBalls.Load();
   SpriteOrigin = MakeSpriteOrigins();
   DealBoard(board, BallKinds, *services_.rng);
 
@@ -166,11 +165,15 @@ void TfrmZanthorix::FormPaint(QPainter &painter) {
   }
 }
 
+void TfrmZanthorix::SetPosition(const Board &position, std::optional<std::int32_t> score) {
+  board = position;
+  if (score) Score = *score;
+}
+
 // Every button alike; the second press of a double-click is one more press.
 void TfrmZanthorix::FormMouseDown(Qt::MouseButton, int x, int y) {
-  // Integer division rounds toward zero, so x from 0 to 4 is column 1 too.
-  const int column = (x - 5) / 25 + 1;
-  const int row = (y - 5) / 25 + 1;
+  const QPoint square = SquareAt(x, y);
+  const int column = square.x(), row = square.y();
   if (!Board::Contains(column, row)) return;
 
   const Cell cell = board(column, row);

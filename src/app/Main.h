@@ -5,8 +5,9 @@
 
 #include "app/DrawBoard.h"
 #include "gui/GameView.h"
+#include "player/HighScores.h"
 #include "rules/Board.h"
-#include "scores/HighScores.h"
+#include "rules/Random.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TfrmZanthorix;
@@ -74,6 +76,9 @@ public:
 
   // Paints the board at once and writes the score into panel 0.
   void DrawBoard();
+  // Puts a position in play, for tests and tools that need one: the board
+  // and, where given, the score. Paints nothing.
+  void SetPosition(const Board &position, std::optional<std::int32_t> score = {});
 
   void FormMouseDown(Qt::MouseButton button, int x, int y);
   // Plays name.wav from the program's folder to its end.

@@ -7,11 +7,16 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <atomic>
 #include <cstdio>
 
 namespace zanthorix {
 
 namespace {
+
+// What a signal handler may reach: set before the hook, cleared after it.
+std::atomic<void *> hookContext = nullptr;
+std::atomic<void (*)(void *)> hookFunction = nullptr;
 
 // A box answered for the player: its text is not lost.
 void Report(QDialog *box) {
@@ -55,6 +60,20 @@ void AnswerEveryBox() {
   if (answerer || !qApp) return;
   answerer = new BoxAnswerer(qApp);
   qApp->installEventFilter(answerer);
+}
+
+SignalHook::SignalHook(void (*hook)(void *), void *context) {
+  hookContext = context;
+  hookFunction = hook;
+}
+
+SignalHook::~SignalHook() {
+  hookFunction = nullptr;
+  hookContext = nullptr;
+}
+
+void RunSignalHook() {
+  if (const auto hook = hookFunction.load()) hook(hookContext.load());
 }
 
 } // namespace zanthorix

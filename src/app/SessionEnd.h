@@ -25,8 +25,7 @@ public:
   // answered (Windows), onFinal runs right after onEnd, before the answer: it
   // must leave nothing unsaved. One instance at a time.
   explicit SessionEnd(std::function<void()> onEnd, Afterwards afterwards = Afterwards::Restore,
-                      std::function<void()> onFinal = {},
-                      QObject *parent = nullptr);
+                      std::function<void()> onFinal = {}, QObject *parent = nullptr);
   ~SessionEnd() override;
 
 private:
@@ -37,10 +36,19 @@ private:
   std::unique_ptr<Watch> watch_;
 };
 
-// Also run inside the signal handler, before the event loop hears of the
-// request (a sound that holds the thread must not hold the end too): it
-// must be async-signal-safe.
-void SetSignalHook(void (*hook)());
+// While it lives, hook(context) also runs inside the signal handler, before
+// the event loop hears of the request (a sound that holds the thread must not
+// hold the end too): it must be async-signal-safe. One at a time.
+class SignalHook {
+public:
+  SignalHook(void (*hook)(void *), void *context);
+  ~SignalHook();
+  SignalHook(const SignalHook &) = delete;
+  SignalHook &operator=(const SignalHook &) = delete;
+};
+
+// For the platform's watch: runs the hook, if any. Async-signal-safe.
+void RunSignalHook();
 
 // Closes every open menu and box as Esc, Cancel or No would; the code that
 // opened a box goes on once the event loop returns to it. A message box's

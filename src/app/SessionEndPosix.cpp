@@ -14,17 +14,14 @@ namespace zanthorix {
 namespace {
 
 int wakeFds[2] = {-1, -1};
-std::atomic<void (*)()> signalHook{nullptr};
 constexpr int Signals[] = {SIGTERM, SIGHUP, SIGINT};
-struct sigaction before[std::size(Signals)];
-bool handled[std::size(Signals)];
 
 // Only async-signal-safe calls here: hand the signal to the event loop.
 extern "C" void OnSignal(int signal) {
   const int saved = errno;
   const char byte = static_cast<char>(signal);
   [[maybe_unused]] const ssize_t n = ::write(wakeFds[1], &byte, 1);
-  if (const auto hook = signalHook.load()) hook();
+  RunSignalHook();
   errno = saved;
 }
 
@@ -32,6 +29,8 @@ extern "C" void OnSignal(int signal) {
 
 struct SessionEnd::Watch {
   QSocketNotifier *notifier = nullptr;
+  struct sigaction before[std::size(Signals)];
+  bool handled[std::size(Signals)];
 };
 
 // The process goes on after a signal has been handled: onFinal is not needed.
@@ -56,13 +55,11 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards,
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (std::size_t i = 0; i < std::size(Signals); ++i) {
-    ::sigaction(Signals[i], nullptr, &before[i]);
-    handled[i] = Signals[i] == SIGTERM || before[i].sa_handler != SIG_IGN;
-    if (handled[i]) ::sigaction(Signals[i], &action, nullptr);
+    ::sigaction(Signals[i], nullptr, &watch_->before[i]);
+    watch_->handled[i] = Signals[i] == SIGTERM || watch_->before[i].sa_handler != SIG_IGN;
+    if (watch_->handled[i]) ::sigaction(Signals[i], &action, nullptr);
   }
 }
-
-void SetSignalHook(void (*hook)()) { signalHook = hook; }
 
 SessionEnd::~SessionEnd() {
   if (!watch_->notifier) return;
@@ -70,8 +67,9 @@ SessionEnd::~SessionEnd() {
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   for (std::size_t i = 0; i < std::size(Signals); ++i) {
-    if (handled[i])
-      ::sigaction(Signals[i], afterwards_ == Afterwards::Ignore ? &ignore : &before[i], nullptr);
+    if (watch_->handled[i])
+      ::sigaction(Signals[i], afterwards_ == Afterwards::Ignore ? &ignore : &watch_->before[i],
+                  nullptr);
   }
   delete watch_->notifier;
   ::close(wakeFds[0]);

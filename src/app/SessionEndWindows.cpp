@@ -13,7 +13,6 @@ namespace zanthorix {
 namespace {
 
 const wchar_t WindowClass[] = L"ZanthorixSessionEnd";
-void (*endHook)() = nullptr;
 
 } // namespace
 
@@ -31,7 +30,7 @@ struct SessionEnd::Watch {
     case WM_ENDSESSION:
       // The process ends as soon as this returns: close and save now.
       if (wParam && watch && watch->owner) {
-        if (endHook) endHook();
+        RunSignalHook(); // a waiting sound ends before the answer
         if (watch->owner->onEnd_) watch->owner->onEnd_();
         if (watch->owner->onFinal_) watch->owner->onFinal_();
       }
@@ -51,9 +50,6 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, Afterwards afterwards,
   watch_->window = MakeHiddenWindow(WindowClass, &Watch::Procedure, WS_EX_TOOLWINDOW, WS_POPUP,
                                     nullptr, watch_.get());
 }
-
-// A waiting sound is ended before the session's end is answered.
-void SetSignalHook(void (*hook)()) { endHook = hook; }
 
 SessionEnd::~SessionEnd() {
   if (watch_->window) ::DestroyWindow(watch_->window);

@@ -24,12 +24,11 @@ namespace {
 // shows "Game Over..." whole from 110 pixels more than the text's width.
 constexpr int TitleBarAllowance = 110;
 
-// The frame of the last window that a window manager framed: the best guess
-// for a window that is not framed yet.
-QMargins lastFrame;
-
-// The window that BringToFront is showing afresh.
-const QWidget *showingAgain = nullptr;
+// The frame of the last window that a window manager framed, the best guess
+// for a window that is not framed yet, is kept by the application object.
+constexpr auto LastFrame = "zanthorixLastFrame";
+// Set on a window while BringToFront shows it afresh.
+constexpr auto ShowingAgain = "zanthorixShowingAgain";
 
 QMargins FrameOf(const QWidget *window) {
   const QWindow *handle = window->windowHandle();
@@ -91,7 +90,7 @@ protected:
       seen_ = true;
       const QMargins frame = FrameOf(window);
       if (frame.isNull()) break;
-      lastFrame = frame;
+      qApp->setProperty(LastFrame, QVariant::fromValue(frame));
       Place(window, frame);
       window->removeEventFilter(this);
       deleteLater();
@@ -143,7 +142,7 @@ void WatchMinimising(QWidget *window) {
 
 void CentreOnScreen(QWidget *window) {
   const QMargins known = FrameOf(window);
-  Place(window, known.isNull() ? lastFrame : known);
+  Place(window, known.isNull() ? qApp->property(LastFrame).value<QMargins>() : known);
   if (known.isNull()) new FrameWatch(window);
 }
 
@@ -157,10 +156,10 @@ void BringToFront(QWidget *window) {
   // (xdg-activation), which some do.
   const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
   if (wayland && window->isVisible() && Minimised(window)) {
-    showingAgain = window;
+    window->setProperty(ShowingAgain, true);
     window->hide();
     window->show();
-    showingAgain = nullptr;
+    window->setProperty(ShowingAgain, QVariant());
   }
   window->show();
   window->raise();
@@ -168,7 +167,7 @@ void BringToFront(QWidget *window) {
   if (wayland) WatchMinimising(window);
 }
 
-bool ShownAgain(const QWidget *window) { return window == showingAgain; }
+bool ShownAgain(const QWidget *window) { return window->property(ShowingAgain).toBool(); }
 
 int CaptionWidth(const QString &caption) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);

@@ -3,30 +3,19 @@
 
 namespace zanthorix {
 
-namespace {
-std::atomic<LazyMediaDevice *> instance{nullptr};
-}
-
-LazyMediaDevice::LazyMediaDevice(QString folder) : folder_(std::move(folder)) {
-  LazyMediaDevice *none = nullptr;
-  instance.compare_exchange_strong(none, this);
-}
+LazyMediaDevice::LazyMediaDevice(QString folder) : folder_(std::move(folder)) {}
 
 // The module stays loaded: its audio thread is gone once the device is, but
 // unloading sound libraries at exit gains nothing.
-LazyMediaDevice::~LazyMediaDevice() {
-  LazyMediaDevice *self = this;
-  instance.compare_exchange_strong(self, nullptr);
-  live_ = nullptr;
-}
+LazyMediaDevice::~LazyMediaDevice() { live_ = nullptr; }
 
 void LazyMediaDevice::EndWaits() {
   waitsEnded_ = true;
   if (MediaDevice *real = live_.load()) real->EndWaits();
 }
 
-void LazyMediaDevice::EndAllWaits() {
-  if (LazyMediaDevice *device = instance.load()) device->EndWaits();
+void LazyMediaDevice::EndWaitsOf(void *device) {
+  if (device) static_cast<LazyMediaDevice *>(device)->EndWaits();
 }
 
 MciError LazyMediaDevice::Open(const QString &type, const QString &fileName, const MciFlags &flags,

@@ -27,11 +27,8 @@ public:
   MciError Mode(MciDeviceId id, TMPModes &mode) override;
   QString ErrorText(MciError code) override;
   void EndWaits() override;
-  // EndWaits of the live instance, if any; for a signal handler.
-  static void EndAllWaits();
-
-  static constexpr const char *ModuleName = "libzanthorix_audio.so";
-  static constexpr const char *FactoryName = "zanthorix_create_media_device";
+  // EndWaits of the device given, if any; for a signal handler.
+  static void EndWaitsOf(void *device);
 
 private:
   MediaDevice &Real();

@@ -7,6 +7,12 @@
 
 namespace zanthorix {
 
+namespace {
+// Built beside the program from src/audio, with this entry.
+constexpr const char *ModuleName = "libzanthorix_audio.so";
+constexpr const char *FactoryName = "zanthorix_create_media_device";
+} // namespace
+
 MediaDevice &LazyMediaDevice::Real() {
   if (real_) return *real_;
   using Factory = MediaDevice *(*)();

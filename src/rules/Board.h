@@ -32,12 +32,4 @@ private:
   std::array<std::array<Cell, BoardSize>, BoardSize> cells_{};
 };
 
-// Uniform integers from 0 to n - 1. The program seeds one from the clock;
-// tests hand in a seeded or scripted one.
-class Random {
-public:
-  virtual ~Random() = default;
-  virtual int Next(int n) = 0;
-};
-
 } // namespace zanthorix

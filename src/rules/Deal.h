@@ -2,6 +2,7 @@
 #pragma once
 
 #include "rules/Board.h"
+#include "rules/Random.h"
 
 namespace zanthorix {
 

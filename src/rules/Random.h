@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "rules/Board.h"
-
 #include <cstdint>
 #include <random>
 
 namespace zanthorix {
+
+// Uniform integers from 0 to n - 1. The program seeds one from the clock;
+// tests hand in a seeded or scripted one.
+class Random {
+public:
+  virtual ~Random() = default;
+  virtual int Next(int n) = 0;
+};
 
 // The program's one generator; seeded once, never reseeded.
 class StdRandom final : public Random {

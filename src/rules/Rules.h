@@ -4,6 +4,7 @@
 #pragma once
 
 #include "rules/Board.h"
+#include "rules/Random.h"
 
 #include <array>
 #include <cstdint>

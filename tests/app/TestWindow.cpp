@@ -122,4 +122,15 @@ QImage TestWindow::BoardImage(qreal ratio) const {
 
 QString TestWindow::Panel(int panel) const { return window->barStatus()->PanelText(panel); }
 
+QPoint GroupSquare(const Board &board) {
+  for (int c = 1; c <= BoardSize; ++c)
+    for (int r = 1; r <= BoardSize; ++r) {
+      const int kind = board(c, r).Kind;
+      if (kind > 0 && ((c < BoardSize && board(c + 1, r).Kind == kind) ||
+                       (r < BoardSize && board(c, r + 1).Kind == kind)))
+        return {c, r};
+    }
+  return {};
+}
+
 } // namespace zanthorix

@@ -2,8 +2,8 @@
 // A main window on the offscreen platform with boxes that the test answers.
 #pragma once
 
-#include "app/Dialogs.h"
 #include "app/Main.h"
+#include "app/QtDialogs.h"
 #include "media/FakeMediaDevice.h"
 #include "player/HelpViewer.h"
 #include "player/Registry.h"
@@ -18,6 +18,13 @@
 #include <memory>
 
 namespace zanthorix {
+
+// The centre of a square, in the board area's pixels.
+inline QPoint Centre(int column, int row) { return SquareRect(column, row).center(); }
+
+// A square (column, row) whose ball has a like neighbour to its right or
+// below, so that a press selects a group; (0, 0) when there is none.
+QPoint GroupSquare(const Board &board);
 
 struct ShownBox {
   QString text;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestWindow.h"
+#include "rules/BoardPicture.h"
 
 #include "app/StatusBar.h"
 #include "rules/Deal.h"
@@ -27,20 +28,6 @@ QList<int> Checked(const TestWindow &t) {
   for (int i = 0; i < items.size(); ++i)
     if (items[i]->isChecked()) counts << i + 3;
   return counts;
-}
-
-QPoint Centre(int column, int row) { return {(column - 1) * 25 + 17, (row - 1) * 25 + 17}; }
-
-// A square whose ball has a like neighbour, so that a press highlights it.
-QPoint SquareInGroup(const Board &board) {
-  for (int c = 1; c <= 8; ++c)
-    for (int r = 1; r <= 8; ++r) {
-      const int kind = board(c, r).Kind;
-      if (kind > 0 &&
-          ((c < 8 && board(c + 1, r).Kind == kind) || (r < 8 && board(c, r + 1).Kind == kind)))
-        return Centre(c, r);
-    }
-  return {-1, -1};
 }
 
 // A fresh deal: every square a ball of 1..kinds, in the quotas of that count.
@@ -80,11 +67,11 @@ private slots:
 void BallCountTest::noLeavesTheGameAsItWas() {
   TestWindow t;
   // A game under way: a group taken, another highlighted.
-  QPoint square = SquareInGroup(t.window->board);
+  QPoint square = Centre(GroupSquare(t.window->board).x(), GroupSquare(t.window->board).y());
   t.Press(square.x(), square.y());
   t.Press(square.x(), square.y());
   QVERIFY(t.window->Score > 0);
-  square = SquareInGroup(t.window->board);
+  square = Centre(GroupSquare(t.window->board).x(), GroupSquare(t.window->board).y());
   QVERIFY(square.x() > 0);
   t.Press(square.x(), square.y());
   QVERIFY(t.Panel(1).startsWith(QStringLiteral("Points: ")));
@@ -111,9 +98,10 @@ void BallCountTest::yesDealsTheChosenCountAndMovesTheMark() {
   TestWindow t;
   // In an order that moves the mark both up and down the menu.
   for (int kinds : {7, 3, 5, 6, 4, 7}) {
-    const QPoint square = SquareInGroup(t.window->board);
+    const QPoint square =
+        Centre(GroupSquare(t.window->board).x(), GroupSquare(t.window->board).y());
     t.Press(square.x(), square.y()); // a highlight that the new deal must clear
-    t.window->Score = 77;
+    t.window->SetPosition(t.window->board, 77);
     BallItems(t)[kinds - 3]->trigger();
     QCOMPARE(t.window->BallKinds, kinds);
     QCOMPARE(Checked(t), QList<int>{kinds});
@@ -128,7 +116,7 @@ void BallCountTest::yesDealsTheChosenCountAndMovesTheMark() {
 void BallCountTest::chosenCountAlreadyInForceAsksAndDealsAgain() {
   TestWindow t;
   const Board before = t.window->board;
-  t.window->Score = 50;
+  t.window->SetPosition(t.window->board, 50);
   t.window->ui()->mnuBalls4->trigger();
   QCOMPARE(int(t.dialogs.boxes.size()), 1);
   CheckQuestion(t.dialogs.boxes[0]);
@@ -165,9 +153,7 @@ void BallCountTest::countOutlivesTheEndOfAGame() {
   QCOMPARE(t.window->BallKinds, 7);
 
   // One pair left: taking it ends the game.
-  t.window->board = Board();
-  t.window->board(8, 7).Kind = 1;
-  t.window->board(8, 8).Kind = 1;
+  t.window->SetPosition(test::MakeBoard(".......1 .......1"));
   t.Press(Centre(8, 8).x(), Centre(8, 8).y());
   t.Press(Centre(8, 8).x(), Centre(8, 8).y());
   QCOMPARE(int(t.dialogs.boxes.size()), 2);
@@ -184,10 +170,7 @@ void BallCountTest::gameAfterSevenBallsRanksInItsTable() {
   t.window->PlayerName = QStringLiteral("Seven");
   const HighScoreTables before = t.highScores;
   t.window->ui()->mnuBalls7->trigger();
-  t.window->board = Board();
-  t.window->board(8, 7).Kind = 1;
-  t.window->board(8, 8).Kind = 1;
-  t.window->Score = 96;
+  t.window->SetPosition(test::MakeBoard(".......1 .......1"), 96);
   t.Press(Centre(8, 8).x(), Centre(8, 8).y());
   t.Press(Centre(8, 8).x(), Centre(8, 8).y()); // 4 points and a bonus of 50
   const HighScoreEntry &top = t.highScores.ForBallKinds(7)[0];

@@ -148,7 +148,7 @@ void MainWindowTest::statusPanelsAfterFirstPaintAndNew() {
   QCOMPARE(t.Panel(0), QStringLiteral("Score: 0"));
   QCOMPARE(t.Panel(1), QString());
 
-  t.window->Score = 37;
+  t.window->SetPosition(t.window->board, 37);
   t.window->barStatus()->SetPanelText(1, QStringLiteral("Points: 12"));
   const Board before = t.window->board;
   t.window->ui()->mnuFileNew->trigger();
@@ -197,9 +197,11 @@ void MainWindowTest::frameAndSprites() {
 
 void MainWindowTest::emptyAndOddSquares() {
   TestWindow t;
-  t.window->board(1, 1).Kind = 0;
-  t.window->board(8, 8).Kind = 9;
-  t.window->board(4, 5).Kind = -1;
+  Board odd = t.window->board;
+  odd(1, 1).Kind = 0;
+  odd(8, 8).Kind = 9;
+  odd(4, 5).Kind = -1;
+  t.window->SetPosition(odd);
   t.window->DrawBoard();
   const QImage image = t.BoardImage();
   for (auto [c, r] : {std::pair{1, 1}, {8, 8}, {4, 5}})

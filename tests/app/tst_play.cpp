@@ -14,17 +14,6 @@ using namespace zanthorix::test;
 
 namespace {
 
-// The centre of a square, in client pixels.
-QPoint At(int column, int row) { return SquareRect(column, row).center(); }
-
-int CountSelected(const Board &board) {
-  int n = 0;
-  for (int c = 1; c <= 8; ++c)
-    for (int r = 1; r <= 8; ++r)
-      n += board(c, r).Selected ? 1 : 0;
-  return n;
-}
-
 // A board of lone balls in a checker pattern but for the pictures given.
 const char *const Quiet = "12121212 21212121 12121212 21212121 "
                           "12121212 21212121 12121212 21212177";
@@ -64,9 +53,9 @@ private slots:
 
 void PlayTest::pressHighlightsThenRemoves() {
   TestWindow t;
-  t.window->board = MakeBoard("33121212 31212121 12121212 21212121 "
-                              "12121212 21212121 12121212 21212177");
-  t.Press(At(2, 1).x(), At(2, 1).y());
+  t.window->SetPosition(MakeBoard("33121212 31212121 12121212 21212121 "
+                                  "12121212 21212121 12121212 21212177"));
+  t.Press(Centre(2, 1).x(), Centre(2, 1).y());
   QCOMPARE(t.Panel(1), QStringLiteral("Points: 6"));
   QCOMPARE(CountSelected(t.window->board), 3);
   const QImage image = t.BoardImage();
@@ -76,7 +65,7 @@ void PlayTest::pressHighlightsThenRemoves() {
   QVERIFY(!HasYellowRing(image, 2, 2));
 
   // Any ball of the group removes the whole group.
-  t.Press(At(1, 2).x(), At(1, 2).y());
+  t.Press(Centre(1, 2).x(), Centre(1, 2).y());
   QCOMPARE(t.Panel(1), QString());
   QCOMPARE(t.window->Score, 6);
   QCOMPARE(t.Panel(0), QStringLiteral("Score: 6"));
@@ -86,25 +75,25 @@ void PlayTest::pressHighlightsThenRemoves() {
   QCOMPARE(t.window->board(2, 2).Kind, 1);
   QCOMPARE(CountSelected(t.window->board), 0);
   const QImage after = t.BoardImage();
-  QCOMPARE(after.pixelColor(At(1, 1)), t.window->palette().color(QPalette::Window));
+  QCOMPARE(after.pixelColor(Centre(1, 1)), t.window->palette().color(QPalette::Window));
   QVERIFY(!HasYellowRing(after, 1, 1));
 }
 
 void PlayTest::pressOnEmptyOrLoneClearsHighlight() {
   TestWindow t;
-  t.window->board = MakeBoard("..114545 .3365656 12121212 21212121 "
-                              "12121212 21212121 12121212 21212177");
+  t.window->SetPosition(MakeBoard("..114545 .3365656 12121212 21212121 "
+                                  "12121212 21212121 12121212 21212177"));
   // Empty square, then a lone ball: each clears the highlight and shows 0.
   for (QPoint square : {QPoint(1, 1), QPoint(3, 4)}) {
-    t.Press(At(3, 1).x(), At(3, 1).y());
+    t.Press(Centre(3, 1).x(), Centre(3, 1).y());
     QCOMPARE(t.Panel(1), QStringLiteral("Points: 4"));
-    t.Press(At(square.x(), square.y()).x(), At(square.x(), square.y()).y());
+    t.Press(Centre(square.x(), square.y()).x(), Centre(square.x(), square.y()).y());
     QCOMPARE(t.Panel(1), QStringLiteral("Points: 0"));
     QCOMPARE(CountSelected(t.window->board), 0);
   }
   // Pressing another group moves the highlight in one press.
-  t.Press(At(3, 1).x(), At(3, 1).y());
-  t.Press(At(2, 2).x(), At(2, 2).y());
+  t.Press(Centre(3, 1).x(), Centre(3, 1).y());
+  t.Press(Centre(2, 2).x(), Centre(2, 2).y());
   QCOMPARE(t.Panel(1), QStringLiteral("Points: 4"));
   QVERIFY(t.window->board(2, 2).Selected && t.window->board(3, 2).Selected);
   QCOMPARE(CountSelected(t.window->board), 2);
@@ -121,7 +110,7 @@ void PlayTest::hitZones() {
   for (Case c : {Case{2, 100, 1, 4}, Case{0, 0, 1, 1}, Case{4, 29, 1, 1}, Case{30, 30, 2, 2},
                  Case{29, 30, 1, 2}, Case{204, 204, 8, 8}, Case{180, 179, 8, 7}}) {
     TestWindow t;
-    t.window->board = MakeBoard(Quiet);
+    t.window->SetPosition(MakeBoard(Quiet));
     Board &b = t.window->board;
     b(c.column, c.row).Kind = 5;
     b(c.column, c.row == 1 ? 2 : c.row - 1).Kind = 5; // a pair around the target
@@ -133,9 +122,9 @@ void PlayTest::hitZones() {
 
 void PlayTest::pressesOutsideTheSquaresChangeNothing() {
   TestWindow t;
-  t.window->board = MakeBoard("33121212 31212121 12121212 21212121 "
-                              "12121212 21212121 12121212 21212177");
-  t.Press(At(1, 1).x(), At(1, 1).y());
+  t.window->SetPosition(MakeBoard("33121212 31212121 12121212 21212121 "
+                                  "12121212 21212121 12121212 21212177"));
+  t.Press(Centre(1, 1).x(), Centre(1, 1).y());
   const Board highlighted = t.window->board;
   for (QPoint p : {QPoint(205, 10), QPoint(207, 207), QPoint(10, 205), QPoint(209, 209)}) {
     t.Press(p.x(), p.y());
@@ -148,20 +137,20 @@ void PlayTest::pressesOutsideTheSquaresChangeNothing() {
 void PlayTest::everyButtonAlike() {
   for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
     TestWindow t;
-    t.window->board = MakeBoard("33121212 31212121 12121212 21212121 "
-                                "12121212 21212121 12121212 21212177");
-    t.Press(At(1, 1).x(), At(1, 1).y(), button);
+    t.window->SetPosition(MakeBoard("33121212 31212121 12121212 21212121 "
+                                    "12121212 21212121 12121212 21212177"));
+    t.Press(Centre(1, 1).x(), Centre(1, 1).y(), button);
     QCOMPARE(t.Panel(1), QStringLiteral("Points: 6"));
-    t.Press(At(1, 1).x(), At(1, 1).y(), button);
+    t.Press(Centre(1, 1).x(), Centre(1, 1).y(), button);
     QCOMPARE(t.window->Score, 6);
   }
 }
 
 void PlayTest::doubleClickHighlightsAndRemoves() {
   TestWindow t;
-  t.window->board = MakeBoard("33121212 31212121 12121212 21212121 "
-                              "12121212 21212121 12121212 21212177");
-  t.DoubleClick(At(2, 1).x(), At(2, 1).y());
+  t.window->SetPosition(MakeBoard("33121212 31212121 12121212 21212121 "
+                                  "12121212 21212121 12121212 21212177"));
+  t.DoubleClick(Centre(2, 1).x(), Centre(2, 1).y());
   QCOMPARE(t.window->Score, 6);
   QCOMPARE(t.window->board(1, 1).Kind, 0);
   QCOMPARE(t.Panel(1), QString());
@@ -169,17 +158,17 @@ void PlayTest::doubleClickHighlightsAndRemoves() {
 
 void PlayTest::lastRemovalEndsTheGameInTheSamePress() {
   TestWindow t;
-  t.window->board = MakeBoard("........ ........ ........ ........ "
-                              "........ ........ ........ ...1.244");
-  t.window->Score = 100;
+  t.window->SetPosition(MakeBoard("........ ........ ........ ........ "
+                                  "........ ........ ........ ...1.244"),
+                        100);
   Board shownWithBox;
   int ballsOnScreen = 0;
   t.dialogs.onBox = [&] {
     shownWithBox = t.window->board;
     ballsOnScreen = BallsOnScreen(t);
   };
-  t.Press(At(7, 8).x(), At(7, 8).y());
-  t.Press(At(8, 8).x(), At(8, 8).y());
+  t.Press(Centre(7, 8).x(), Centre(7, 8).y());
+  t.Press(Centre(8, 8).x(), Centre(8, 8).y());
   QCOMPARE(t.dialogs.boxes.size(), size_t(1));
   const ShownBox &box = t.dialogs.boxes[0];
   QCOMPARE(box.caption, QStringLiteral("Game Over..."));
@@ -199,9 +188,9 @@ void PlayTest::lastRemovalEndsTheGameInTheSamePress() {
   QCOMPARE(t.window->LastBonus, 30);
 
   // Without a bonus the last position stays on screen behind the box.
-  t.window->board = MakeBoard("12121244");
-  t.Press(At(7, 8).x(), At(7, 8).y());
-  t.Press(At(8, 8).x(), At(8, 8).y());
+  t.window->SetPosition(MakeBoard("12121244"));
+  t.Press(Centre(7, 8).x(), Centre(7, 8).y());
+  t.Press(Centre(8, 8).x(), Centre(8, 8).y());
   QCOMPARE(ballsOnScreen, 6);
   QCOMPARE(Render(shownWithBox), Render(MakeBoard("..121212")));
 }
@@ -242,8 +231,8 @@ void PlayTest::soak() {
     } else {
       const std::vector<QPoint> &from = !selected.empty() && dice < 12 ? selected : balls;
       const QPoint square = from[rng() % from.size()];
-      x = At(square.x(), square.y()).x() + int(rng() % 25) - 12;
-      y = At(square.x(), square.y()).y() + int(rng() % 25) - 12;
+      x = Centre(square.x(), square.y()).x() + int(rng() % 25) - 12;
+      y = Centre(square.x(), square.y()).y() + int(rng() % 25) - 12;
     }
     const int column = (x - 5) / 25 + 1, row = (y - 5) / 25 + 1;
     const bool removes = Board::Contains(column, row) && b(column, row).Selected;

@@ -17,16 +17,6 @@ namespace {
 const QString kWave = QStringLiteral("WaveAudio");
 const QString kMidi = QStringLiteral("Sequencer");
 
-QPoint Centre(int column, int row) { return {(column - 1) * 25 + 17, (row - 1) * 25 + 17}; }
-
-// A square whose ball has a like neighbour, so a second press removes it.
-QPoint GroupSquare(const Board &board) {
-  for (int c = 1; c <= 8; ++c)
-    for (int r = 1; r <= 7; ++r)
-      if (board(c, r).Kind != 0 && board(c, r).Kind == board(c, r + 1).Kind) return {c, r};
-  return {};
-}
-
 void Touch(const QString &path, const QByteArray &bytes = "RIFF") {
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly));

@@ -4,9 +4,9 @@
 // silent, no audio output, and shutdown.
 #include "app/SessionEnd.h"
 #include "app/TestWindow.h"
+#include "audio/SdlMediaDevice.h"
 #include "media/LazyMediaDevice.h"
 #include "media/MediaPlayer.h"
-#include "media/SdlMediaDevice.h"
 #include "ui_Main.h"
 
 #include <QDeadlineTimer>
@@ -659,9 +659,9 @@ void SdlMediaTest::terminationEndsAWaitingPlay() {
                                       "data" + le(length, 4) + QByteArray(length, '\x80'));
   int requests = 0;
   const SessionEnd session([&] { ++requests; });
-  SetSignalHook(&LazyMediaDevice::EndAllWaits);
   {
     LazyMediaDevice device(QStringLiteral(ZANTHORIX_MODULE_DIR "/"));
+    const SignalHook endWaits(&LazyMediaDevice::EndWaitsOf, &device);
     TMediaPlayer sound(device, TMPDeviceTypes::dtWaveAudio);
     sound.FileName = dir.filePath("long.wav");
     sound.Open();
@@ -677,7 +677,6 @@ void SdlMediaTest::terminationEndsAWaitingPlay() {
     sound.Stop();
     sound.Close();
   }
-  SetSignalHook(nullptr);
 }
 
 ZANTHORIX_GUI_TEST_MAIN(SdlMediaTest)

@@ -2,7 +2,7 @@
 // Random sources for tests: one that plays back a script, one seeded.
 #pragma once
 
-#include "rules/Board.h"
+#include "rules/Random.h"
 
 #include <QByteArray>
 #include <QTest>

@@ -18,17 +18,6 @@ using namespace zanthorix::test;
 
 namespace {
 
-// Selected squares, or only those holding kind when one is given.
-int CountSelected(const Board &board, int kind = -1) {
-  int n = 0;
-  for (int column = 1; column <= BoardSize; ++column)
-    for (int row = 1; row <= BoardSize; ++row) {
-      const Cell &cell = board(column, row);
-      n += cell.Selected && (kind < 0 || cell.Kind == kind) ? 1 : 0;
-    }
-  return n;
-}
-
 int CountBalls(const Board &board, int kind = -1) {
   int n = 0;
   for (int column = 1; column <= BoardSize; ++column)

@@ -2,10 +2,10 @@
 // The High Scores window, and a finished game finding its way into a table.
 #include "app/SessionEnd.h"
 #include "app/TestWindow.h"
+#include "player/HighScores.h"
+#include "player/TabControl.h"
 #include "rules/Rules.h"
 #include "scores/HighScoreFile.h"
-#include "scores/HighScores.h"
-#include "scores/TabControl.h"
 #include "ui_HighScores.h"
 
 #include <QLabel>
@@ -26,18 +26,19 @@ QStringList Lines(const QTextEdit *box) { return box->toPlainText().split('\n');
 
 // Presses square (column, row) of the board.
 void PressSquare(TestWindow &t, int column, int row) {
-  t.Press(5 + (column - 1) * 25 + 12, 5 + (row - 1) * 25 + 12);
+  t.Press(Centre(column, row).x(), Centre(column, row).y());
 }
 
 // A board whose one pair sits in column 3; singles of different kinds fill
 // the bottom row of the columns in singles.
 void SetEnding(TfrmZanthorix &w, std::initializer_list<int> singles) {
-  w.board = Board{};
-  w.board(3, 7).Kind = 4;
-  w.board(3, 8).Kind = 4;
+  Board ending;
+  ending(3, 7).Kind = 4;
+  ending(3, 8).Kind = 4;
   int column = 4;
   for (const int kind : singles)
-    w.board(column++, 8).Kind = kind;
+    ending(column++, 8).Kind = kind;
+  w.SetPosition(ending);
 }
 
 const ShownBox *FindBox(const FakeDialogs &d, const QString &caption) {
@@ -84,7 +85,7 @@ private slots:
 void HighScoresWindowTest::gameOverWithoutBonus() {
   TestWindow t;
   SetEnding(*t.window, {1, 2, 3, 1, 2});
-  t.window->Score = 0;
+  t.window->SetPosition(t.window->board, 0);
   PressSquare(t, 3, 8);
   PressSquare(t, 3, 8);
   const ShownBox *box = FindBox(t.dialogs, "Game Over...");

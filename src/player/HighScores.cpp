@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "scores/HighScores.h"
+#include "player/HighScores.h"
 
 #include "gui/Dialogs.h"
 #include "gui/Frame.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "media/SdlMediaDevice.h"
+#include "audio/SdlMediaDevice.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -9,7 +9,7 @@
 // instance per process: SDL's audio is global.
 #pragma once
 
-#include "media/AudioOutput.h"
+#include "audio/AudioOutput.h"
 #include "media/MediaDevice.h"
 
 #include <QByteArray>

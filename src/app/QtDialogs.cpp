@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 
 #include "gui/Frame.h"
 #include "player/InputBox.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "media/AudioOutput.h"
+#include "audio/AudioOutput.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>

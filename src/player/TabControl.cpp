@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "scores/TabControl.h"
+#include "player/TabControl.h"
 
 #include <QPainter>
 #include <QStyleOptionTabWidgetFrame>
