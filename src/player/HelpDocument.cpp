@@ -21,6 +21,7 @@ namespace {
 // (1,900 pictures joined by line breaks, or a megabyte of text).
 constexpr qint64 CostBudget = 1'000'000;
 constexpr int MaxDepth = 64;
+constexpr int MaxTables = 20;
 constexpr int MaxWordLength = 256; // longer words get a break opportunity
 constexpr qsizetype MaxTitleLength = 256;
 constexpr QChar BreakOpportunity(0x200B);
@@ -81,8 +82,6 @@ QString Capped(const QString &text) {
 
 QString Escaped(const QString &text) { return text.toHtmlEscaped(); }
 
-// One pass over the document: every character is looked at a bounded number
-// of times, whatever the markup.
 class Scanner {
 public:
   explicit Scanner(const QString &html) : src_(html) {
@@ -126,6 +125,13 @@ private:
     qint64 count = 0; // rows of a table, items of a list
   };
 
+  // What a tag says that the viewer uses; the rest only passes through.
+  struct Attributes {
+    QString id;
+    QString name; // an anchor on <a>, what a <meta> is
+    QString content;
+  };
+
   qint64 Factor() const { return qint64(1) << std::min(tables_, 40); }
 
   void SkipTo(QStringView end, qsizetype from) {
@@ -133,6 +139,18 @@ private:
     const qsizetype stop = at < 0 ? src_.size() : at + end.size();
     shown_ += QStringView(src_).sliced(i_, stop - i_);
     i_ = stop;
+  }
+
+  // Moves past the characters that match and returns them.
+  template <typename Match> QStringView Take(Match match) {
+    const qsizetype from = i_;
+    while (i_ < src_.size() && match(src_[i_]))
+      ++i_;
+    return QStringView(src_).sliced(from, i_ - from);
+  }
+
+  void SkipSpaces() {
+    Take([](QChar c) { return c.isSpace(); });
   }
 
   void Text() {
@@ -161,81 +179,90 @@ private:
   // A start or end tag; one without its closing ">" ends the document.
   void Tag() {
     const qsizetype start = i_;
-    const qsizetype n = src_.size();
     const bool end = src_[i_ + 1] == u'/';
     i_ += end ? 2 : 1;
-    qsizetype nameStart = i_;
-    while (i_ < n && (src_[i_].isLetterOrNumber()))
-      ++i_;
-    const QString name = src_.sliced(nameStart, i_ - nameStart).toLower();
-    QString id, anchorName, metaName, content;
-    while (i_ < n && src_[i_] != u'>') {
+    const QString name = Take([](QChar c) { return c.isLetterOrNumber(); }).toString().toLower();
+    const Attributes attributes = ReadAttributes();
+    if (i_ >= src_.size()) return; // never closed: dropped
+    ++i_;
+    shown_ += QStringView(src_).sliced(start, i_ - start);
+    if (end)
+      EndTag(name);
+    else
+      StartTag(name, attributes);
+  }
+
+  // Up to the tag's ">", or to the end of the document.
+  Attributes ReadAttributes() {
+    Attributes attributes;
+    while (i_ < src_.size() && src_[i_] != u'>') {
       if (src_[i_].isSpace() || src_[i_] == u'/') {
         ++i_;
         continue;
       }
-      const qsizetype attrStart = i_;
-      while (i_ < n && !src_[i_].isSpace() && src_[i_] != u'=' && src_[i_] != u'>')
-        ++i_;
-      const QString attr = src_.sliced(attrStart, i_ - attrStart).toLower();
-      while (i_ < n && src_[i_].isSpace())
-        ++i_;
-      if (i_ >= n || src_[i_] != u'=') continue;
+      const QString attribute =
+          Take([](QChar c) { return !c.isSpace() && c != u'=' && c != u'>'; }).toString().toLower();
+      SkipSpaces();
+      if (i_ >= src_.size() || src_[i_] != u'=') continue;
       ++i_;
-      while (i_ < n && src_[i_].isSpace())
-        ++i_;
-      qsizetype valueStart = i_, valueEnd = i_;
-      if (i_ < n && (src_[i_] == u'"' || src_[i_] == u'\'')) {
-        const QChar quote = src_[i_++];
-        valueStart = i_;
-        while (i_ < n && src_[i_] != quote)
-          ++i_;
-        valueEnd = i_;
-        if (i_ < n) ++i_;
-      } else {
-        while (i_ < n && !src_[i_].isSpace() && src_[i_] != u'>')
-          ++i_;
-        valueEnd = i_;
-      }
-      const QStringView value = QStringView(src_).sliced(valueStart, valueEnd - valueStart);
-      if (attr == u"id")
-        id = DecodeEntities(value).trimmed();
-      else if (attr == u"name")
-        anchorName = DecodeEntities(value).trimmed();
-      else if (attr == u"content")
-        content = DecodeEntities(value);
+      SkipSpaces();
+      const QStringView value = AttributeValue();
+      if (attribute == u"id")
+        attributes.id = DecodeEntities(value).trimmed();
+      else if (attribute == u"name")
+        attributes.name = DecodeEntities(value).trimmed();
+      else if (attribute == u"content")
+        attributes.content = DecodeEntities(value);
     }
-    if (i_ >= n) return; // never closed: dropped
-    ++i_;
-    metaName = anchorName;
-    if (name != u"a") anchorName.clear();
-    shown_ += QStringView(src_).sliced(start, i_ - start);
+    return attributes;
+  }
 
-    if (end) {
-      EndTag(name);
-      return;
+  // Quoted up to the same quote, or bare up to a space or the tag's end.
+  QStringView AttributeValue() {
+    if (i_ < src_.size() && (src_[i_] == u'"' || src_[i_] == u'\'')) {
+      const QChar quote = src_[i_++];
+      const QStringView value = Take([quote](QChar c) { return c != quote; });
+      if (i_ < src_.size()) ++i_;
+      return value;
     }
-    if (name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'3') {
-      headingLevel_ = name[1].digitValue(); // an open one is dropped
-      heading_ = {QString(), QString(), headingLevel_};
-      headingText_.clear();
-    }
-    if (!id.isEmpty()) Anchor(id);
+    return Take([](QChar c) { return !c.isSpace() && c != u'>'; });
+  }
+
+  void StartTag(const QString &name, const Attributes &attributes) {
+    if (name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'3')
+      BeginHeading(name[1].digitValue()); // an open one is dropped
+    const QString anchorName = name == u"a" ? attributes.name : QString();
+    if (!attributes.id.isEmpty()) Anchor(attributes.id);
     if (!anchorName.isEmpty()) Anchor(anchorName);
     if (headingLevel_ && heading_.anchor.isEmpty())
-      heading_.anchor = id.isEmpty() ? anchorName : id;
-    if (name == u"meta" && metaName.compare(u"index", Qt::CaseInsensitive) == 0) {
-      const qsizetype hash = content.lastIndexOf(u'#');
-      if (hash > 0 && hash < content.size() - 1)
-        doc_.index.push_back(
-            {Capped(content.left(hash).trimmed()), content.mid(hash + 1).trimmed()});
-    }
-    StartTag(name);
+      heading_.anchor = attributes.id.isEmpty() ? anchorName : attributes.id;
+    if (name == u"meta" && attributes.name.compare(u"index", Qt::CaseInsensitive) == 0)
+      IndexEntry(attributes.content);
+    Element(name);
+  }
+
+  void BeginHeading(int level) {
+    headingLevel_ = level;
+    heading_ = {QString(), QString(), level};
+    headingText_.clear();
+  }
+
+  void EndHeading() {
+    heading_.title = Capped(DecodeEntities(headingText_).simplified());
+    if (!heading_.anchor.isEmpty()) doc_.contents.push_back(heading_);
+    headingLevel_ = 0;
   }
 
   void Anchor(const QString &anchor) {
     doc_.anchors << anchor;
     plain_ += QStringLiteral("<a name=\"%1\"></a>").arg(Escaped(anchor));
+  }
+
+  // "Term#anchor", split at its last "#".
+  void IndexEntry(const QString &content) {
+    const qsizetype hash = content.lastIndexOf(u'#');
+    if (hash > 0 && hash < content.size() - 1)
+      doc_.index.push_back({Capped(content.left(hash).trimmed()), content.mid(hash + 1).trimmed()});
   }
 
   void Break() {
@@ -249,29 +276,45 @@ private:
     }
   }
 
-  void StartTag(const QString &name) {
+  // What an element costs, whatever it holds.
+  void Element(const QString &name) {
     ++elements_;
     cost_ += 8 * Factor();
     if (IsBlock(name)) Break();
     if (name == u"img") cost_ += ++objects_ * Factor() / 2;
     if (name == u"br" && headingLevel_) headingText_ += u' ';
-    if (IsOneOf(name, {"style", "script", "title"})) {
-      // Their content is not markup; a style sheet is weighed by its rules.
-      const qsizetype close = src_.indexOf(QStringLiteral("</") + name, i_, Qt::CaseInsensitive);
-      const qsizetype stop = close < 0 ? src_.size() : close;
-      const QStringView content = QStringView(src_).sliced(i_, stop - i_);
-      if (name == u"style") cssRules_ += content.count(u'{');
-      if (name == u"title" && !titleSeen_) {
-        titleSeen_ = true;
-        doc_.title = Capped(DecodeEntities(content).simplified());
-      }
-      shown_ += content;
-      i_ = stop;
-      return;
-    }
-    if (IsVoid(name) || overBudget_) return;
+    if (IsOneOf(name, {"style", "script", "title"}))
+      RawText(name);
+    else if (!IsVoid(name) && !overBudget_)
+      Nest(name);
+  }
 
-    // Which open elements a new one closes, as Qt's reader does.
+  // Their content is not markup; a style sheet is weighed by its rules.
+  void RawText(const QString &name) {
+    const qsizetype close = src_.indexOf(QStringLiteral("</") + name, i_, Qt::CaseInsensitive);
+    const qsizetype stop = close < 0 ? src_.size() : close;
+    const QStringView content = QStringView(src_).sliced(i_, stop - i_);
+    if (name == u"style") cssRules_ += content.count(u'{');
+    if (name == u"title" && !titleSeen_) {
+      titleSeen_ = true;
+      doc_.title = Capped(DecodeEntities(content).simplified());
+    }
+    shown_ += content;
+    i_ = stop;
+  }
+
+  // An element that holds others, while within the limits.
+  void Nest(const QString &name) {
+    CloseImplied(name);
+    if (name == u"li" || name == u"tr") CountItem();
+    if (name == u"td" || name == u"th") cost_ += 32 * Factor();
+    stack_.push_back({name});
+    if (name == u"table") ++tables_;
+    if (int(stack_.size()) > MaxDepth || tables_ > MaxTables) overBudget_ = true;
+  }
+
+  // Which open elements a new one closes, as Qt's reader does.
+  void CloseImplied(const QString &name) {
     if (name == u"p") {
       qsizetype block = stack_.size() - 1;
       while (block >= 0 && !IsBlock(stack_[block].name))
@@ -281,29 +324,23 @@ private:
     if (name == u"li" && !stack_.empty() && stack_.back().name == u"li") PopTo(stack_.size() - 1);
     if (name == u"td" || name == u"th") PopUntilInside({"tr"});
     if (name == u"tr") PopUntilInside({"table", "thead", "tbody", "tfoot"});
-    if ((name == u"li" || name == u"tr") && !stack_.empty()) {
-      // The k-th item of a list, or row of a table, costs about k/8.
-      for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
-        if (IsOneOf(it->name, {"ul", "ol", "table"})) {
-          cost_ += ++it->count / 8 * Factor();
-          break;
-        }
+  }
+
+  // The k-th item of a list, or row of a table, costs about k/8.
+  void CountItem() {
+    for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
+      if (IsOneOf(it->name, {"ul", "ol", "table"})) {
+        cost_ += ++it->count / 8 * Factor();
+        return;
       }
     }
-    if (name == u"td" || name == u"th") cost_ += 32 * Factor();
-    stack_.push_back({name});
-    if (name == u"table") ++tables_;
-    if (int(stack_.size()) > MaxDepth || tables_ > 20) overBudget_ = true;
   }
 
   void EndTag(const QString &name) {
     if (IsBlock(name)) Break();
     if (headingLevel_ && name.size() == 2 && name[0] == u'h' &&
-        name[1].digitValue() == headingLevel_) {
-      heading_.title = Capped(DecodeEntities(headingText_).simplified());
-      if (!heading_.anchor.isEmpty()) doc_.contents.push_back(heading_);
-      headingLevel_ = 0;
-    }
+        name[1].digitValue() == headingLevel_)
+      EndHeading();
     if (overBudget_) return;
     for (qsizetype at = stack_.size() - 1; at >= 0; --at) {
       if (stack_[at].name == name) {
