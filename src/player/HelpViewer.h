@@ -3,16 +3,16 @@
 // a contents list and an index, and closes it again when the game closes.
 #pragma once
 
+#include "player/HelpDocument.h"
+
 #include <QImage>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 #include <QTextBrowser>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 class QLineEdit;
 class QListWidget;
@@ -34,33 +34,6 @@ public:
   virtual bool Help(QWidget *owner, const QString &fileName, std::uint32_t command,
                     std::uintptr_t data) = 0;
 };
-
-// A help document as the viewer reads it: HTML whose headings with an anchor
-// make the contents, and whose <meta name="index" content="Term#anchor">
-// lines make the index. It is read in one pass; a document whose layout
-// would cost too much (deep nesting, huge lists or tables) is shown as its
-// text and anchors without the rest of its structure.
-struct HelpTopic {
-  QString title;
-  QString anchor;
-  int level = 1; // 1 for a chapter, 2 and 3 for sections within it
-};
-
-struct HelpIndexEntry {
-  QString term;
-  QString anchor;
-};
-
-struct HelpDocument {
-  QString title;
-  QString html;       // what is shown
-  bool plain = false; // shown without its structure
-  std::vector<HelpTopic> contents;
-  std::vector<HelpIndexEntry> index; // sorted by term, ignoring case
-  QStringList anchors;               // every anchor the document defines
-};
-
-HelpDocument ParseHelpDocument(const QString &html);
 
 class HelpWindow;
 

@@ -96,10 +96,9 @@ private slots:
   void unreadableOrOversizedFileIsRefused();
   void playerClosedViewerOpensAgain();
   void unknownCommandIsRefused();
-  void documentParsing();
   void shippedDocumentHoldsTogether();
   void onlyJumpsWithinTheDocumentAreFollowed();
-  void hostileDocumentsOpenAsBareText();
+  void tooDeepDocumentOpensAsBareText();
   void picturesComeOnlyFromRegularFilesInTheGameFolder();
 };
 
@@ -271,52 +270,11 @@ void HelpTest::unknownCommandIsRefused() {
   QVERIFY(r.dialogs.boxes.empty());
 }
 
-void HelpTest::documentParsing() {
-  const HelpDocument doc = ParseHelpDocument(QStringLiteral(R"(
-<html><head><TITLE>The &amp; Title</TITLE>
-<meta name="index" content="zebra#z">
-<meta name="index" content="Q&amp;A#qa">
-<meta name="index" content="apple#a">
-<meta name="index" content="no anchor">
-<meta name="index" content="#lonely">
-<meta name="keywords" content="ignored#a">
-</head><body>
-<h1><a name="a">First <b>chapter</b></a></h1>
-<h2 id="qa">Questions</h2>
-<h3>
-  <a name='z'>Deep
-  one</a></h3>
-<h2>Not in the contents</h2>
-<p><a name="inline">x</a> <span id="s">y</span></p>
-<h4><a name="four">Too deep</a></h4>
-</body></html>)"));
-  QCOMPARE(doc.title, QStringLiteral("The & Title"));
-  QCOMPARE(int(doc.contents.size()), 3);
-  QCOMPARE(doc.contents[0].title, QStringLiteral("First chapter"));
-  QCOMPARE(doc.contents[0].anchor, QStringLiteral("a"));
-  QCOMPARE(doc.contents[0].level, 1);
-  QCOMPARE(doc.contents[1].anchor, QStringLiteral("qa"));
-  QCOMPARE(doc.contents[1].level, 2);
-  QCOMPARE(doc.contents[2].title, QStringLiteral("Deep one"));
-  QCOMPARE(doc.contents[2].level, 3);
-
-  QStringList terms;
-  for (const HelpIndexEntry &e : doc.index)
-    terms << e.term + QLatin1Char('#') + e.anchor;
-  QCOMPARE(terms, (QStringList{QStringLiteral("apple#a"), QStringLiteral("Q&A#qa"),
-                               QStringLiteral("zebra#z")}));
-  for (const char *anchor : {"a", "qa", "z", "inline", "s", "four"})
-    QVERIFY2(doc.anchors.contains(QString::fromLatin1(anchor)), anchor);
-
-  // Nothing to show is still a document: no contents, no index, no crash.
-  const HelpDocument empty = ParseHelpDocument(QString());
-  QVERIFY(empty.contents.empty() && empty.index.empty() && empty.title.isEmpty());
-}
-
 void HelpTest::shippedDocumentHoldsTogether() {
   QFile file(ShippedHelpFile());
   QVERIFY(file.open(QIODevice::ReadOnly));
   const HelpDocument doc = ParseHelpDocument(QString::fromUtf8(file.readAll()));
+  QVERIFY(!doc.plain); // well inside the budget: shown as written
 
   QStringList chapters;
   for (const HelpTopic &topic : doc.contents) {
@@ -369,32 +327,22 @@ void HelpTest::onlyJumpsWithinTheDocumentAreFollowed() {
   QVERIFY(browser->source().isEmpty());
 }
 
-// Each of these took the viewer seconds, minutes, or for ever, to lay out.
-void HelpTest::hostileDocumentsOpenAsBareText() {
+// Shown as its bare text, a document too deep to lay out still leads from
+// its contents to its anchors.
+void HelpTest::tooDeepDocumentOpensAsBareText() {
   const QByteArray deep = "<h1><a name=\"top\">Top</a></h1>" +
                           QByteArray("<table><tr><td><ul><li>").repeated(40000) +
                           QByteArray("<p>A line of text to scroll past.").repeated(200) +
                           "<h2 id=\"deep\">Deep</h2>down here";
-  // Pictures that Qt keeps in one paragraph, joined by line breaks or shown inline.
-  const QByteArray joined =
-      QByteArray("<img src=\"a.png\"><br>").repeated(8192) +
-      QByteArray("<div style=\"display:inline\"><img src=\"b.png\"></div>").repeated(8192) +
-      "down here";
-  const QByteArray someJoined = QByteArray("<img src=\"a.png\"><br>").repeated(2500) + "down here";
-  for (const QByteArray &html : {QByteArray("<h1>x").repeated(160000), deep, joined, someJoined}) {
-    RealViewer r;
-    WriteFile(r.InProgramFolder(), html);
-    QVERIFY(r.Find());
-    QVERIFY(ParseHelpDocument(QString::fromLatin1(html)).plain);
-    HelpWindow *w = r.viewer.Window();
-    QVERIFY(w->browser()->toPlainText().endsWith(html.endsWith("x") ? "x x" : "down here"));
-    QVERIFY(w->browser()->document()->rootFrame()->childFrames().isEmpty()); // no tables
-    if (html == deep) { // the contents still lead to their anchors
-      QCOMPARE(Items(w->contentsList()), (QStringList{"Top", "Deep"}));
-      w->GoTo(QStringLiteral("deep"));
-      QVERIFY(w->browser()->verticalScrollBar()->value() > 0);
-    }
-  }
+  RealViewer r;
+  WriteFile(r.InProgramFolder(), deep);
+  QVERIFY(r.Find());
+  HelpWindow *w = r.viewer.Window();
+  QVERIFY(w->browser()->toPlainText().endsWith("down here"));
+  QVERIFY(w->browser()->document()->rootFrame()->childFrames().isEmpty()); // no tables
+  QCOMPARE(Items(w->contentsList()), (QStringList{"Top", "Deep"}));
+  w->GoTo(QStringLiteral("deep"));
+  QVERIFY(w->browser()->verticalScrollBar()->value() > 0);
 }
 
 void HelpTest::picturesComeOnlyFromRegularFilesInTheGameFolder() {
