@@ -24,6 +24,9 @@ constexpr int MaxDepth = 64;
 constexpr int MaxTables = 20;
 constexpr int MaxWordLength = 256; // longer words get a break opportunity
 constexpr qsizetype MaxTitleLength = 256;
+// A character reference ends with a ";" at most this far after its "&"; a
+// ";" further on is not looked for, however many "&" come before it.
+constexpr qsizetype MaxReferenceLength = 10;
 constexpr QChar BreakOpportunity(0x200B);
 
 bool IsOneOf(QStringView name, std::initializer_list<const char *> names) {
@@ -44,6 +47,13 @@ bool IsBlock(QStringView name) {
                         "tr",      "ul",         "caption", "tbody", "thead",  "tfoot"});
 }
 
+// The ";" that ends the character reference begun by the "&" at `amp`, or -1.
+qsizetype ReferenceEnd(QStringView text, qsizetype amp) {
+  const qsizetype semi =
+      text.sliced(amp + 1, std::min(MaxReferenceLength, text.size() - amp - 1)).indexOf(u';');
+  return semi < 0 ? -1 : amp + 1 + semi;
+}
+
 // Character references; names beyond these stay as written.
 QString DecodeEntities(QStringView text) {
   static const std::pair<const char *, char16_t> named[] = {
@@ -55,8 +65,8 @@ QString DecodeEntities(QStringView text) {
   QString out;
   out.reserve(text.size());
   for (qsizetype i = 0; i < text.size(); ++i) {
-    const qsizetype semi = text[i] == u'&' ? text.indexOf(u';', i) : -1;
-    if (semi > i + 1 && semi - i <= 10) {
+    const qsizetype semi = text[i] == u'&' ? ReferenceEnd(text, i) : -1;
+    if (semi > i + 1) {
       const QStringView ref = text.sliced(i + 1, semi - i - 1);
       bool ok = false;
       char32_t code = 0;
@@ -157,8 +167,8 @@ private:
     const QChar c = src_[i_];
     qsizetype length = 1;
     if (c == u'&') { // a character reference is one character
-      const qsizetype semi = src_.indexOf(u';', i_);
-      if (semi > i_ && semi - i_ <= 10) length = semi - i_ + 1;
+      const qsizetype semi = ReferenceEnd(src_, i_);
+      if (semi > i_) length = semi - i_ + 1;
     }
     const QStringView piece = QStringView(src_).sliced(i_, length);
     i_ += length;

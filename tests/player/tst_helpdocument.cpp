@@ -72,6 +72,12 @@ void HelpDocumentTest::hostileDocumentsAreReadAsBareText() {
     QVERIFY(doc.html.endsWith(html.endsWith("x") ? "x x" : "down here"));
     QVERIFY(!doc.html.contains(QLatin1String("<table"))); // its structure is gone
   }
+  const QByteArray amps(1 << 20, '&'); // in the text, a heading and an index entry; none ends
+  const HelpDocument doc = ParseHelpDocument(QString::fromLatin1(
+      "<h1 id=a>" + amps + "</h1><meta name=index content=\"" + amps + "#a\">"));
+  QCOMPARE(doc.html.count(u'&'), amps.size()); // the text alone, whole
+  QCOMPARE(doc.contents.at(0).title, QString(256, u'&') + QChar(0x2026));
+  QCOMPARE(doc.index.at(0).term, doc.contents.at(0).title);
 }
 
 QTEST_APPLESS_MAIN(HelpDocumentTest)
