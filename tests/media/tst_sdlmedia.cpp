@@ -4,6 +4,7 @@
 // silent, no audio output, and shutdown.
 #include "app/SessionEnd.h"
 #include "app/TestWindow.h"
+#include "media/FakeMediaDevice.h"
 #include "media/LazyMediaDevice.h"
 #include "media/MediaPlayer.h"
 #include "media/SdlMediaDevice.h"
@@ -128,15 +129,6 @@ std::vector<size_t> Onsets(const std::vector<int> &left, int loudest) {
     quiet = level < loudest / 50 ? quiet + 1 : 0;
   }
   return onsets;
-}
-
-int Deliver(TMediaPlayer &player) {
-  int count = 0;
-  auto old = player.OnNotify;
-  player.OnNotify = [&count](QObject *) { ++count; };
-  QCoreApplication::sendPostedEvents(&player);
-  player.OnNotify = old;
-  return count;
 }
 
 } // namespace
