@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/SdlMediaDevice.h"
 
+#include "media/MidiFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -52,11 +54,6 @@ constexpr qint64 kLargestMidi = 8 << 20;
 std::atomic<SdlMediaDevice *> current{nullptr};
 
 QString DefaultSoundfont() { return QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2"); }
-
-std::uint32_t ReadBigEndian32(const char *p) {
-  return (std::uint32_t(std::uint8_t(p[0])) << 24) | (std::uint32_t(std::uint8_t(p[1])) << 16) |
-         (std::uint32_t(std::uint8_t(p[2])) << 8) | std::uint32_t(std::uint8_t(p[3]));
-}
 
 // Reads a file of at most `largest` bytes; a larger one is `tooLarge`.
 MciError ReadFile(const QString &fileName, qint64 largest, MciError tooLarge, QByteArray &bytes) {
@@ -114,105 +111,6 @@ bool SdlMediaDevice::IsWaveFile(const QByteArray &bytes) {
   return bytes.size() >= 12 && std::memcmp(bytes.constData(), "RIFF", 4) == 0 &&
          std::memcmp(bytes.constData() + 8, "WAVE", 4) == 0;
 }
-
-namespace {
-
-// Reads a Standard MIDI File the way the synthesizer's player will, so that
-// what it would give up on is refused at open instead of on the audio thread.
-class MidiCheck {
-public:
-  explicit MidiCheck(const QByteArray &bytes)
-      : p_(reinterpret_cast<const std::uint8_t *>(bytes.constData())), size_(bytes.size()) {}
-
-  bool Valid() {
-    if (size_ < 14 || std::memcmp(p_, "MThd", 4) != 0 || ReadBigEndian32(At(4)) != 6) return false;
-    const int format = (p_[8] << 8) | p_[9];
-    const int tracks = (p_[10] << 8) | p_[11];
-    const int division = (p_[12] << 8) | p_[13];
-    // SMPTE time and zero ticks a beat are not played.
-    if (format > 2 || tracks < 1 || (format == 0 && tracks != 1) || division == 0 ||
-        (division & 0x8000))
-      return false;
-    qsizetype at = 14;
-    for (int found = 0; found < tracks;) {
-      if (at + 8 > size_) return false;
-      const std::uint32_t length = ReadBigEndian32(At(at + 4));
-      if (length > std::uint32_t(size_ - at - 8)) return false;
-      if (std::memcmp(At(at), "MTrk", 4) == 0) {
-        if (!Track(at + 8, at + 8 + qsizetype(length))) return false;
-        ++found;
-      }
-      at += 8 + qsizetype(length);
-    }
-    return notes_ || longest_ > 0;
-  }
-
-private:
-  const char *At(qsizetype at) const { return reinterpret_cast<const char *>(p_ + at); }
-
-  // A variable-length number of at most four bytes, within the track.
-  bool Number(qsizetype &at, qsizetype end, std::uint32_t &value) const {
-    value = 0;
-    for (int i = 0; i < 4; ++i) {
-      if (at >= end) return false;
-      const std::uint8_t byte = p_[at++];
-      value = (value << 7) | (byte & 0x7f);
-      if (!(byte & 0x80)) return true;
-    }
-    return false;
-  }
-
-  bool Track(qsizetype at, qsizetype end) {
-    std::uint64_t ticks = 0;
-    int running = 0; // the status that data bytes without one run on
-    while (at < end) {
-      std::uint32_t delta = 0;
-      if (!Number(at, end, delta) || at >= end) return false;
-      ticks += delta;
-      const int status = (p_[at] & 0x80) ? p_[at++] : running;
-      if (status == 0) return false;
-      if (status == 0xff) {
-        if (at >= end) return false;
-        const int type = p_[at++];
-        std::uint32_t length = 0;
-        if (!Number(at, end, length) || length > std::uint32_t(end - at)) return false;
-        // The lengths that the player insists on.
-        if ((type == 0x2f && length != 0) || (type == 0x51 && length != 3) ||
-            (type == 0x54 && length != 5) || (type == 0x58 && length != 4) ||
-            (type == 0x59 && length != 2))
-          return false;
-        at += length;
-        if (type == 0x2f) break; // the rest of the chunk is not read
-      } else if (status == 0xf0 || status == 0xf7) {
-        std::uint32_t length = 0;
-        if (!Number(at, end, length) || length > std::uint32_t(end - at)) return false;
-        at += length;
-      } else if (status >= 0xf0) {
-        return false;
-      } else {
-        running = status;
-        const int kind = status & 0xf0;
-        const int data = kind == 0xc0 || kind == 0xd0 ? 1 : 2;
-        if (end - at < data) return false;
-        for (int i = 0; i < data; ++i)
-          if (p_[at + i] & 0x80) return false;
-        if (kind == 0x90 && p_[at + 1] != 0) notes_ = true;
-        at += data;
-      }
-    }
-    longest_ = std::max(longest_, ticks);
-    return true;
-  }
-
-  const std::uint8_t *p_;
-  qsizetype size_;
-  bool notes_ = false;
-  std::uint64_t longest_ = 0;
-};
-
-} // namespace
-
-bool SdlMediaDevice::IsMidiFile(const QByteArray &bytes) { return MidiCheck(bytes).Valid(); }
 
 bool SdlMediaDevice::Claim() {
   SdlMediaDevice *none = nullptr;
@@ -384,7 +282,7 @@ MciError SdlMediaDevice::OpenSequencer(const QString &fileName, MciDeviceId &id)
   if (const MciError error = ReadFile(fileName, kLargestMidi, kMciErrNotMidiFile, bytes))
     return error;
   // The player itself takes anything and only fails later, on the audio thread.
-  if (!IsMidiFile(bytes)) return kMciErrNotMidiFile;
+  if (!IsMidiFile(bytes.constData(), size_t(bytes.size()))) return kMciErrNotMidiFile;
   if (!Claim()) return kMciErrDeviceBusy;
   if (StartAudio() == AudioOutput::Status::Refused) return kMciErrNoAudioOutput;
   if (const MciError error = BeginSynth()) return error;

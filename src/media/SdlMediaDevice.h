@@ -52,9 +52,6 @@ public:
   // How long the output is kept after the last sound has ended.
   void SetReleaseDelay(std::chrono::milliseconds delay);
 
-  // True when a file is a Standard MIDI File whose tracks are all there and
-  // well formed, with a note or some length to play.
-  static bool IsMidiFile(const QByteArray &bytes);
   // True when a file is a RIFF wave file.
   static bool IsWaveFile(const QByteArray &bytes);
 
