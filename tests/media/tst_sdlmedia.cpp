@@ -9,6 +9,7 @@
 #include "media/MediaPlayer.h"
 #include "media/MidiFile.h"
 #include "media/SdlMediaDevice.h"
+#include "media/SdlWaveDevice.h"
 #include "ui_Main.h"
 
 #include <QDeadlineTimer>
@@ -181,9 +182,9 @@ void SdlMediaTest::recognisesFiles() {
   QFile wave(DataFile("pop.wav"));
   QVERIFY(wave.open(QIODevice::ReadOnly));
   const QByteArray waveBytes = wave.readAll();
-  QVERIFY(SdlMediaDevice::IsWaveFile(waveBytes));
+  QVERIFY(SdlWaveDevice::IsWaveFile(waveBytes));
   QVERIFY(!IsMidi(waveBytes));
-  QVERIFY(!SdlMediaDevice::IsWaveFile(Smf(track)));
+  QVERIFY(!SdlWaveDevice::IsWaveFile(Smf(track)));
   QFile tune(DataFile("bgmusic.mid"));
   QVERIFY(tune.open(QIODevice::ReadOnly));
   const QByteArray tuneBytes = tune.readAll();
