@@ -7,6 +7,7 @@
 #include <SDL_mixer.h>
 
 #include <cstring>
+#include <utility>
 
 namespace zanthorix {
 
@@ -81,13 +82,13 @@ void SdlWaveDevice::Close() {
   Release();
 }
 
+bool SdlWaveDevice::EndPlaying() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(playing_, false);
+}
+
 bool SdlWaveDevice::Halt() {
-  bool wasPlaying = false;
-  {
-    std::lock_guard lock(mutex_);
-    wasPlaying = playing_;
-    playing_ = false;
-  }
+  const bool wasPlaying = EndPlaying();
   // The finished callback may run on this thread now: no lock of ours held.
   // A closed output has no sound on its channel.
   if (wasPlaying) host_.Output().WithMixer([] { Mix_HaltChannel(kWaveChannel); });
@@ -172,13 +173,7 @@ bool SdlWaveDevice::Playing() {
 }
 
 void SdlWaveDevice::ChannelFinished() {
-  bool ended = false;
-  {
-    std::lock_guard lock(mutex_);
-    ended = playing_;
-    playing_ = false;
-  }
-  if (ended) {
+  if (EndPlaying()) {
     slot_.Fire(MciNotifyOutcome::Successful);
     host_.PostScheduleRelease();
   }
@@ -187,13 +182,7 @@ void SdlWaveDevice::ChannelFinished() {
 
 // The lock of the output is held here: its order is the output's, then ours.
 void SdlWaveDevice::OutputLost() {
-  bool wasPlaying = false;
-  {
-    std::lock_guard lock(mutex_);
-    wasPlaying = playing_;
-    playing_ = false;
-  }
-  if (wasPlaying) slot_.Fire(MciNotifyOutcome::Failure);
+  if (EndPlaying()) slot_.Fire(MciNotifyOutcome::Failure);
   ended_.notify_all();
 }
 

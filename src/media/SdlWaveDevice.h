@@ -44,6 +44,8 @@ private:
   // The open sound as a chunk in the output's format, made once the output
   // is there; false when it is not.
   bool RequireChunk(MciError &error);
+  // Marks the sound ended; true when it was playing.
+  bool EndPlaying();
   // Ends the sound on the channel; true when it was playing.
   bool Halt();
   void Release();
