@@ -155,119 +155,171 @@ bool AudioOutput::Stalled(std::chrono::milliseconds limit) const {
   return shared_->open.load() && since > (started ? Clock::duration(limit) : kFirstSound);
 }
 
-void AudioOutput::Run(std::shared_ptr<Shared> shared) {
-  Shared &s = *shared;
-  using State = Shared::State;
-  bool init = false;
-  Clock::duration backoff = kFirstRetry;
-  Clock::time_point retryAt = Clock::time_point::max();
-  // SDL tells of a lost output through its event queue, from the audio thread.
-  struct Watch {
-    static int Event(void *data, SDL_Event *event) {
-      if (event->type != SDL_AUDIODEVICEREMOVED || event->adevice.iscapture ||
-          !event->adevice.which)
-        return 0;
-      auto &s = *static_cast<Shared *>(data);
-      std::lock_guard lock(s.mutex);
-      if (s.state == State::Open) s.lost = true;
-      s.changed.notify_all();
-      return 0;
-    }
-  };
+// The output's thread, step by step. It holds the mutex throughout, but for
+// SDL's own open and close, which wait on the sound server.
+class AudioOutput::Worker {
+public:
+  explicit Worker(Shared &s) : s_(s), lock_(s.mutex) {}
+  void Run();
 
-  std::unique_lock lock(s.mutex);
+private:
+  using State = Shared::State;
+  // SDL tells of a lost output through its event queue, from the audio thread.
+  static int Watch(void *data, SDL_Event *event);
+  void FreeGarbage();
+  // Closes the open output: after a quiet spell, at the end, or once the
+  // server has let it go.
+  void Close();
+  // The server let the output go under a sound: asked again at once.
+  void ReopenSoon();
+  // Opens the output for the sound that wants it.
+  void Open();
+  // Sets SDL up before the first open; without the lock.
+  bool InitSdl();
+  void Opened();
+  // Kept trying while a sound needs the output: the server may come back.
+  void RetryLater();
+  // Waits for a request, or for the time of the next try.
+  void Wait();
+  void Finish();
+
+  Shared &s_;
+  std::unique_lock<std::mutex> lock_;
+  bool init_ = false;
+  Clock::duration backoff_ = kFirstRetry;
+  Clock::time_point retryAt_ = Clock::time_point::max();
+};
+
+void AudioOutput::Run(std::shared_ptr<Shared> shared) { Worker(*shared).Run(); }
+
+void AudioOutput::Worker::Run() {
   for (;;) {
-    if (s.state == State::Closed && !s.garbage.empty()) {
-      for (Mix_Chunk *chunk : s.garbage)
-        Mix_FreeChunk(chunk); // with the output closed: no lock of the mixer's
-      s.garbage.clear();
-    }
-    if (s.state == State::Open && (s.lost || !s.want || s.quit)) {
-      s.state = State::Closing;
-      s.open = false;
-      Mix_HookMusic(nullptr, nullptr);
-      Mix_ChannelFinished(nullptr);
-      if (s.lost && s.client.lost) s.client.lost(s.client.data);
-      const bool lost = s.lost;
-      lock.unlock();
-      // Waits for the audio thread, which waits for the server.
-      Mix_CloseAudio();
-      lock.lock();
-      s.state = State::Closed;
-      s.lost = false;
-      s.stuck = false;
-      if (lost) {
-        s.poke = true;
-        backoff = kFirstRetry;
-      }
-      s.changed.notify_all();
-      continue;
-    }
-    if (s.quit) break;
-    if (s.state == State::Closed && s.want && (s.poke || Clock::now() >= retryAt)) {
-      s.poke = false;
-      s.state = State::Opening;
-      lock.unlock();
-      bool open = false;
-      if (!init) {
-        // A termination request must reach the game, not SDL.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
-        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
-        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
-        // Read by SDL's PipeWire output; its PulseAudio one reads PULSE_PROP.
-        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
-        init = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        if (init) SDL_AddEventWatch(&Watch::Event, &s);
-      }
-      // No format changes allowed: SDL converts, so the hook always writes
-      // 16-bit stereo at our rate, and chunks stay valid across reopening.
-      if (init)
-        open = Mix_OpenAudioDevice(Frequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) == 0;
-      lock.lock();
-      ++s.attempts;
-      s.stuck = false;
-      s.refused = !open;
-      if (open) {
-        if (s.client.music) {
-          Mix_ReserveChannels(1);
-          Mix_Volume(WaveChannel, kWaveVolume);
-          Mix_ChannelFinished(s.client.channelFinished);
-          Mix_HookMusic(s.client.music, s.client.data);
-        }
-        s.lastBeat.store(Now(), std::memory_order_relaxed);
-        s.started = false;
-        s.state = State::Open;
-        s.open = true;
-        retryAt = Clock::time_point::max();
-        backoff = kFirstRetry;
-      } else {
-        s.state = State::Closed;
-        // Kept trying while a sound needs the output: the server may come back.
-        retryAt = Clock::now() + backoff;
-        backoff = std::min<Clock::duration>(backoff * 2, kLongestRetry);
-      }
-      s.changed.notify_all();
-      continue;
-    }
-    if (s.state == State::Closed && s.want && s.refused)
-      s.changed.wait_until(lock, retryAt);
+    if (s_.state == State::Closed) FreeGarbage();
+    if (s_.state == State::Open && (s_.lost || !s_.want || s_.quit))
+      Close();
+    else if (s_.quit)
+      break;
+    else if (s_.state == State::Closed && s_.want && (s_.poke || Clock::now() >= retryAt_))
+      Open();
     else
-      s.changed.wait(lock);
+      Wait();
   }
-  lock.unlock();
-  if (init) {
-    SDL_DelEventWatch(&Watch::Event, &s);
+  Finish();
+}
+
+int AudioOutput::Worker::Watch(void *data, SDL_Event *event) {
+  if (event->type != SDL_AUDIODEVICEREMOVED || event->adevice.iscapture || !event->adevice.which)
+    return 0;
+  auto &s = *static_cast<Shared *>(data);
+  std::lock_guard lock(s.mutex);
+  if (s.state == State::Open) s.lost = true;
+  s.changed.notify_all();
+  return 0;
+}
+
+// Only with the output closed: no lock of the mixer's.
+void AudioOutput::Worker::FreeGarbage() {
+  for (Mix_Chunk *chunk : s_.garbage)
+    Mix_FreeChunk(chunk);
+  s_.garbage.clear();
+}
+
+void AudioOutput::Worker::Close() {
+  s_.state = State::Closing;
+  s_.open = false;
+  Mix_HookMusic(nullptr, nullptr);
+  Mix_ChannelFinished(nullptr);
+  if (s_.lost && s_.client.lost) s_.client.lost(s_.client.data);
+  const bool lost = s_.lost;
+  lock_.unlock();
+  // Waits for the audio thread, which waits for the server.
+  Mix_CloseAudio();
+  lock_.lock();
+  s_.state = State::Closed;
+  s_.lost = false;
+  s_.stuck = false;
+  if (lost) ReopenSoon();
+  s_.changed.notify_all();
+}
+
+void AudioOutput::Worker::ReopenSoon() {
+  s_.poke = true;
+  backoff_ = kFirstRetry;
+}
+
+void AudioOutput::Worker::Open() {
+  s_.poke = false;
+  s_.state = State::Opening;
+  lock_.unlock();
+  if (!init_) init_ = InitSdl();
+  // No format changes allowed: SDL converts, so the hook always writes
+  // 16-bit stereo at our rate, and chunks stay valid across reopening.
+  const bool open =
+      init_ && Mix_OpenAudioDevice(Frequency, AUDIO_S16SYS, 2, kChunkFrames, nullptr, 0) == 0;
+  lock_.lock();
+  ++s_.attempts;
+  s_.stuck = false;
+  s_.refused = !open;
+  if (open)
+    Opened();
+  else
+    RetryLater();
+  s_.changed.notify_all();
+}
+
+bool AudioOutput::Worker::InitSdl() {
+  // A termination request must reach the game, not SDL.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_APP_NAME, "Zanthorix");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Zanthorix");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Zanthorix");
+  // Read by SDL's PipeWire output; its PulseAudio one reads PULSE_PROP.
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "game");
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  SDL_AddEventWatch(&Worker::Watch, &s_);
+  return true;
+}
+
+void AudioOutput::Worker::Opened() {
+  if (s_.client.music) {
+    Mix_ReserveChannels(1);
+    Mix_Volume(WaveChannel, kWaveVolume);
+    Mix_ChannelFinished(s_.client.channelFinished);
+    Mix_HookMusic(s_.client.music, s_.client.data);
+  }
+  s_.lastBeat.store(Now(), std::memory_order_relaxed);
+  s_.started = false;
+  s_.state = State::Open;
+  s_.open = true;
+  retryAt_ = Clock::time_point::max();
+  backoff_ = kFirstRetry;
+}
+
+void AudioOutput::Worker::RetryLater() {
+  s_.state = State::Closed;
+  retryAt_ = Clock::now() + backoff_;
+  backoff_ = std::min<Clock::duration>(backoff_ * 2, kLongestRetry);
+}
+
+void AudioOutput::Worker::Wait() {
+  if (s_.state == State::Closed && s_.want && s_.refused)
+    s_.changed.wait_until(lock_, retryAt_);
+  else
+    s_.changed.wait(lock_);
+}
+
+void AudioOutput::Worker::Finish() {
+  lock_.unlock();
+  if (init_) {
+    SDL_DelEventWatch(&Worker::Watch, &s_);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
-  lock.lock();
-  for (Mix_Chunk *chunk : s.garbage)
-    Mix_FreeChunk(chunk);
-  s.garbage.clear();
+  lock_.lock();
+  FreeGarbage();
   // SDL keeps its error text per thread, and frees it only when told.
   SDL_TLSCleanup();
-  s.finished = true;
-  s.changed.notify_all();
+  s_.finished = true;
+  s_.changed.notify_all();
 }
 
 } // namespace zanthorix

@@ -73,6 +73,7 @@ public:
 
 private:
   struct Shared;
+  class Worker;
   std::mutex &MixerMutex();
   bool IsOpenLocked() const;
   static void Run(std::shared_ptr<Shared> shared);

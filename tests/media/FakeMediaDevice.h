@@ -4,7 +4,9 @@
 #pragma once
 
 #include "media/MediaDevice.h"
+#include "media/MediaPlayer.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -139,5 +141,15 @@ private:
   MciDeviceId nextId_ = 1;
   std::map<MciDeviceId, QString> typeOf_;
 };
+
+// Delivers what a device posted to the player and counts its notifications.
+inline int Deliver(TMediaPlayer &player) {
+  int count = 0;
+  auto old = player.OnNotify;
+  player.OnNotify = [&count](QObject *) { ++count; };
+  QCoreApplication::sendPostedEvents(&player);
+  player.OnNotify = old;
+  return count;
+}
 
 } // namespace zanthorix

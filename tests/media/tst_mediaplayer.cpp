@@ -9,19 +9,6 @@
 
 using namespace zanthorix;
 
-namespace {
-
-// Delivers what the device posted and counts the player's notifications.
-int Deliver(TMediaPlayer &player) {
-  int count = 0;
-  player.OnNotify = [&count](QObject *) { ++count; };
-  QCoreApplication::sendPostedEvents(&player);
-  player.OnNotify = nullptr;
-  return count;
-}
-
-} // namespace
-
 class MediaPlayerTest : public QObject {
   Q_OBJECT
 private slots:

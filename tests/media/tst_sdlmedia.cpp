@@ -4,7 +4,10 @@
 // silent, no audio output, and shutdown.
 #include "app/SessionEnd.h"
 #include "app/TestWindow.h"
+#include "audio/MidiFile.h"
 #include "audio/SdlMediaDevice.h"
+#include "audio/SdlWaveDevice.h"
+#include "media/FakeMediaDevice.h"
 #include "media/LazyMediaDevice.h"
 #include "media/MediaPlayer.h"
 #include "ui_Main.h"
@@ -46,6 +49,8 @@ QByteArray BigEndian(std::uint32_t value, int bytes) {
     out.append(char((value >> (8 * i)) & 0xff));
   return out;
 }
+
+bool IsMidi(const QByteArray &bytes) { return IsMidiFile(bytes.constData(), size_t(bytes.size())); }
 
 QByteArray Smf(const QByteArray &track, int tracks = 1) {
   return "MThd" + BigEndian(6, 4) + BigEndian(0, 2) + BigEndian(tracks, 2) + BigEndian(480, 2) +
@@ -130,15 +135,6 @@ std::vector<size_t> Onsets(const std::vector<int> &left, int loudest) {
   return onsets;
 }
 
-int Deliver(TMediaPlayer &player) {
-  int count = 0;
-  auto old = player.OnNotify;
-  player.OnNotify = [&count](QObject *) { ++count; };
-  QCoreApplication::sendPostedEvents(&player);
-  player.OnNotify = old;
-  return count;
-}
-
 } // namespace
 
 class SdlMediaTest : public QObject {
@@ -161,19 +157,19 @@ private slots:
 
 void SdlMediaTest::recognisesFiles() {
   const QByteArray track = QByteArray::fromHex("00903c4060803c0000ff2f00"); // a note
-  QVERIFY(SdlMediaDevice::IsMidiFile(Smf(track)));
-  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track, 0)));       // no tracks
-  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track).left(20))); // track cut short
-  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track).left(14))); // no track chunk
-  QVERIFY(!SdlMediaDevice::IsMidiFile(QByteArray("MThd")));
-  QVERIFY(!SdlMediaDevice::IsMidiFile(QByteArray()));
+  QVERIFY(IsMidi(Smf(track)));
+  QVERIFY(!IsMidi(Smf(track, 0)));       // no tracks
+  QVERIFY(!IsMidi(Smf(track).left(20))); // track cut short
+  QVERIFY(!IsMidi(Smf(track).left(14))); // no track chunk
+  QVERIFY(!IsMidi(QByteArray("MThd")));
+  QVERIFY(!IsMidi(QByteArray()));
   QByteArray longHeader = Smf(track);
   longHeader.replace(4, 4, BigEndian(0x7fffffff, 4));
-  QVERIFY(!SdlMediaDevice::IsMidiFile(longHeader));
+  QVERIFY(!IsMidi(longHeader));
   // A chunk of another kind before the track is skipped.
   QByteArray withExtra = Smf(track);
   withExtra.insert(14, "XFIH" + BigEndian(2, 4) + "ab");
-  QVERIFY(SdlMediaDevice::IsMidiFile(withExtra));
+  QVERIFY(IsMidi(withExtra));
   // Damaged tracks, which the synthesizer would only give up on while playing.
   for (const char *hex : {"00ff2f00",                 // nothing to play
                           "0040408000ff2f00",         // data with no status
@@ -181,19 +177,19 @@ void SdlMediaTest::recognisesFiles() {
                           "00903c4060803c0000ff5102", // a tempo of two bytes
                           "00903cc060803c0000ff2f00", // a data byte with its top bit set
                           "00f1608000ff2f00"})        // no such event in a file
-    QVERIFY2(!SdlMediaDevice::IsMidiFile(Smf(QByteArray::fromHex(hex))), hex);
-  QVERIFY(!SdlMediaDevice::IsMidiFile(Smf(track, 2))); // a track missing
+    QVERIFY2(!IsMidi(Smf(QByteArray::fromHex(hex))), hex);
+  QVERIFY(!IsMidi(Smf(track, 2))); // a track missing
   QFile wave(DataFile("pop.wav"));
   QVERIFY(wave.open(QIODevice::ReadOnly));
   const QByteArray waveBytes = wave.readAll();
-  QVERIFY(SdlMediaDevice::IsWaveFile(waveBytes));
-  QVERIFY(!SdlMediaDevice::IsMidiFile(waveBytes));
-  QVERIFY(!SdlMediaDevice::IsWaveFile(Smf(track)));
+  QVERIFY(SdlWaveDevice::IsWaveFile(waveBytes));
+  QVERIFY(!IsMidi(waveBytes));
+  QVERIFY(!SdlWaveDevice::IsWaveFile(Smf(track)));
   QFile tune(DataFile("bgmusic.mid"));
   QVERIFY(tune.open(QIODevice::ReadOnly));
   const QByteArray tuneBytes = tune.readAll();
-  QVERIFY(SdlMediaDevice::IsMidiFile(tuneBytes));
-  QVERIFY(!SdlMediaDevice::IsMidiFile(tuneBytes.left(3000)));
+  QVERIFY(IsMidi(tuneBytes));
+  QVERIFY(!IsMidi(tuneBytes.left(3000)));
 }
 
 void SdlMediaTest::openErrors() {
