@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zanthorix {
@@ -29,6 +30,10 @@ constexpr auto kLongestRetry = std::chrono::seconds(2);
 constexpr auto kExitWait = std::chrono::seconds(1);
 // A new stream may take a second before the server asks for sound.
 constexpr auto kFirstSound = std::chrono::milliseconds(1500);
+// How long the first buffer waits for its sound: the game's thread plays it
+// right after the open, unless the machine is very busy. Nothing is heard
+// before it anyway.
+constexpr auto kFirstBufferWait = std::chrono::milliseconds(100);
 
 std::int64_t Now() { return Clock::now().time_since_epoch().count(); }
 
@@ -51,11 +56,12 @@ struct AudioOutput::Shared {
   std::condition_variable changed;
   State state = State::Closed;
   Client client;
-  bool want = false;    // a sound needs the output
-  bool poke = false;    // try to open now, whatever the last try said
-  bool lost = false;    // the server let the open output go
-  bool refused = false; // the last try to open failed
-  bool stuck = false;   // a request gave up waiting; cleared when the thread is done
+  bool want = false;      // a sound needs the output
+  bool poke = false;      // try to open now, whatever the last try said
+  bool lost = false;      // the server let the open output go
+  bool refused = false;   // the last try to open failed
+  bool holdFirst = false; // a sound follows the open being asked for
+  bool stuck = false;     // a request gave up waiting; cleared when the thread is done
   bool quit = false;
   bool finished = false;
   std::uint64_t attempts = 0;
@@ -63,6 +69,7 @@ struct AudioOutput::Shared {
   std::atomic<std::int64_t> lastBeat{0};
   std::atomic<bool> open{false};    // state == Open, for readers that take no lock
   std::atomic<bool> started{false}; // the mixer has asked for sound since the open
+  FirstBuffer first;
   std::thread thread;
 };
 
@@ -79,6 +86,7 @@ void AudioOutput::Shutdown() {
   std::unique_lock lock(s.mutex);
   if (s.quit) return;
   // Nothing calls the client once this returns.
+  s.first.End();
   if (s.state == Shared::State::Open) {
     Mix_HookMusic(nullptr, nullptr);
     Mix_ChannelFinished(nullptr);
@@ -100,12 +108,14 @@ std::mutex &AudioOutput::MixerMutex() { return shared_->mutex; }
 
 bool AudioOutput::IsOpenLocked() const { return shared_->state == Shared::State::Open; }
 
-AudioOutput::Status AudioOutput::Acquire(std::chrono::milliseconds bound) {
+AudioOutput::Status AudioOutput::Acquire(std::chrono::milliseconds bound, Next next) {
   Shared &s = *shared_;
   std::unique_lock lock(s.mutex);
   s.want = true;
   if (s.state == Shared::State::Open) return Status::Open;
   if (s.stuck) return Status::Busy;
+  // A first buffer already asked for is not held.
+  if (s.state == Shared::State::Closed) s.holdFirst = next == Next::Sound;
   s.poke = true;
   const std::uint64_t attempts = s.attempts;
   s.changed.notify_all();
@@ -133,8 +143,21 @@ bool AudioOutput::Wanted() const {
   return shared_->want;
 }
 
+bool AudioOutput::Start(Mix_Chunk *chunk) {
+  bool started = false;
+  if (shared_->first.Hand(chunk, started)) return started;
+  WithMixer([&] { started = Mix_PlayChannel(WaveChannel, chunk, 0) >= 0; });
+  return started;
+}
+
+void AudioOutput::Halt() {
+  shared_->first.End();
+  WithMixer([] { Mix_HaltChannel(WaveChannel); });
+}
+
 void AudioOutput::Free(Mix_Chunk *chunk) {
   if (!chunk) return;
+  shared_->first.End();
   std::lock_guard lock(shared_->mutex);
   if (shared_->state == Shared::State::Open) {
     Mix_FreeChunk(chunk);
@@ -166,6 +189,8 @@ private:
   using State = Shared::State;
   // SDL tells of a lost output through its event queue, from the audio thread.
   static int Watch(void *data, SDL_Event *event);
+  // The mixer's music hook: the first buffer's sound, then the client's.
+  static void Mix(void *data, std::uint8_t *stream, int len);
   void FreeGarbage();
   // Closes the open output: after a quiet spell, at the end, or once the
   // server has let it go.
@@ -176,7 +201,7 @@ private:
   void Open();
   // Sets SDL up before the first open; without the lock.
   bool InitSdl();
-  void Opened();
+  void Opened(bool holdFirst);
   // Kept trying while a sound needs the output: the server may come back.
   void RetryLater();
   // Waits for a request, or for the time of the next try.
@@ -224,7 +249,15 @@ void AudioOutput::Worker::FreeGarbage() {
   s_.garbage.clear();
 }
 
+void AudioOutput::Worker::Mix(void *data, std::uint8_t *stream, int len) {
+  auto &s = *static_cast<Shared *>(data);
+  if (Mix_Chunk *sound = s.first.Wait(kFirstBufferWait))
+    s.first.Started(Mix_PlayChannel(WaveChannel, sound, 0) >= 0);
+  s.client.music(s.client.data, stream, len);
+}
+
 void AudioOutput::Worker::Close() {
+  s_.first.End();
   s_.state = State::Closing;
   s_.open = false;
   Mix_HookMusic(nullptr, nullptr);
@@ -249,6 +282,7 @@ void AudioOutput::Worker::ReopenSoon() {
 
 void AudioOutput::Worker::Open() {
   s_.poke = false;
+  const bool holdFirst = std::exchange(s_.holdFirst, false);
   s_.state = State::Opening;
   lock_.unlock();
   if (!init_) init_ = InitSdl();
@@ -261,7 +295,7 @@ void AudioOutput::Worker::Open() {
   s_.stuck = false;
   s_.refused = !open;
   if (open)
-    Opened();
+    Opened(holdFirst);
   else
     RetryLater();
   s_.changed.notify_all();
@@ -280,12 +314,13 @@ bool AudioOutput::Worker::InitSdl() {
   return true;
 }
 
-void AudioOutput::Worker::Opened() {
+void AudioOutput::Worker::Opened(bool holdFirst) {
   if (s_.client.music) {
     Mix_ReserveChannels(1);
     Mix_Volume(WaveChannel, kWaveVolume);
     Mix_ChannelFinished(s_.client.channelFinished);
-    Mix_HookMusic(s_.client.music, s_.client.data);
+    if (holdFirst) s_.first.Arm();
+    Mix_HookMusic(&Worker::Mix, &s_);
   }
   s_.lastBeat.store(Now(), std::memory_order_relaxed);
   s_.started = false;

@@ -8,6 +8,8 @@
 // thread closes it and opens it again as soon as a server answers.
 #pragma once
 
+#include "audio/FirstBuffer.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -29,6 +31,9 @@ public:
     void *data = nullptr;
   };
   enum class Status { Open, Refused, Busy };
+  // What follows a request. Sound: a sound is started right after it, so an
+  // output opened for it keeps its first buffer for that sound.
+  enum class Next { Nothing, Sound };
 
   static constexpr int Frequency = 44100;
   static constexpr int WaveChannel = 0;
@@ -45,7 +50,7 @@ public:
   // Asks for the output and waits for it at most `bound`; not at all while
   // the thread is still busy with what an earlier request gave up on.
   // Refused: no output can be had now. Busy: no answer in time.
-  Status Acquire(std::chrono::milliseconds bound);
+  Status Acquire(std::chrono::milliseconds bound, Next next = Next::Nothing);
   // Lets the output go; returns at once.
   void Release();
   // True while the output is open, or being opened or closed.
@@ -62,6 +67,12 @@ public:
     f();
     return true;
   }
+  // Starts a sound on the wave channel: in the first buffer when that waits
+  // for it, else at once. False when the output is not open or the mixer
+  // will not play it.
+  bool Start(Mix_Chunk *chunk);
+  // Ends the sound on the wave channel, if the output is open.
+  void Halt();
   // Frees a chunk now if the output is open, else on the output's thread.
   void Free(Mix_Chunk *chunk);
   // Called by the music hook for every buffer the mixer fills.

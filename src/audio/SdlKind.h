@@ -22,7 +22,7 @@ public:
   virtual bool Claim() = 0;
   // The output for a command: Refused when none can be had, Busy when the
   // sound server does not answer in time.
-  virtual AudioOutput::Status StartAudio() = 0;
+  virtual AudioOutput::Status StartAudio(AudioOutput::Next next) = 0;
   // The game is ending: no command waits any longer.
   virtual bool WaitsEnded() const = 0;
   // Identifiers are never 0, which means "not open", and never repeat

@@ -51,6 +51,7 @@ SdlMediaDevice::~SdlMediaDevice() {
   sequencer_->Forget();
   // The sound and the piece may outlive the output that played them.
   wave_->Close();
+  wave_->FreeKept();
   sequencer_->Close();
   // Once the output is gone nothing calls back into the synthesizer, which
   // goes with the sequencer.
@@ -65,8 +66,8 @@ bool SdlMediaDevice::Claim() {
   return current.compare_exchange_strong(none, this) || none == this;
 }
 
-AudioOutput::Status SdlMediaDevice::StartAudio() {
-  return output_->Acquire(waitsEnded_ ? std::chrono::milliseconds(0) : kOpenWait);
+AudioOutput::Status SdlMediaDevice::StartAudio(AudioOutput::Next next) {
+  return output_->Acquire(waitsEnded_ ? std::chrono::milliseconds(0) : kOpenWait, next);
 }
 
 // The chunk, the synthesizer and the player stay: the output comes back with

@@ -10,8 +10,8 @@
 #pragma once
 
 #include "audio/AudioOutput.h"
-#include "media/MediaDevice.h"
 #include "audio/SdlKind.h"
+#include "media/MediaDevice.h"
 
 #include <atomic>
 #include <chrono>
@@ -54,7 +54,7 @@ private:
   template <class F> MciError StopOrSeek(MciDeviceId id, const MciFlags &flags, F command);
   AudioOutput &Output() override { return *output_; }
   bool Claim() override;
-  AudioOutput::Status StartAudio() override;
+  AudioOutput::Status StartAudio(AudioOutput::Next next) override;
   bool WaitsEnded() const override { return waitsEnded_; }
   MciDeviceId NextId() override;
   void PostScheduleRelease() override;

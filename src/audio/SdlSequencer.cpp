@@ -107,7 +107,8 @@ MciError SdlSequencer::Open(const QString &fileName, MciDeviceId &id) {
   // The player itself takes anything and only fails later, on the audio thread.
   if (!IsMidiFile(bytes.constData(), size_t(bytes.size()))) return kMciErrNotMidiFile;
   if (!host_.Claim()) return kMciErrDeviceBusy;
-  if (host_.StartAudio() == AudioOutput::Status::Refused) return kMciErrNoAudioOutput;
+  if (host_.StartAudio(AudioOutput::Next::Nothing) == AudioOutput::Status::Refused)
+    return kMciErrNoAudioOutput;
   if (const MciError error = BeginSynth()) return error;
 
   std::lock_guard lock(mutex_);
@@ -145,7 +146,7 @@ MciError SdlSequencer::Play(const MciFlags &flags) {
   if (const MciError error = RequirePlayer()) return error;
   // Without an output the piece waits for one: the output is kept wanted,
   // and the music starts as soon as the sound server lets it.
-  host_.StartAudio();
+  host_.StartAudio(AudioOutput::Next::Nothing);
   slot_.Arm(flags, id_);
   std::unique_lock lock(mutex_);
   if (!playing_) {

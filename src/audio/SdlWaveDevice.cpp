@@ -13,7 +13,6 @@ namespace zanthorix {
 
 namespace {
 
-constexpr int kWaveChannel = AudioOutput::WaveChannel;
 // How much longer than its length a waiting play may take before we give
 // up on the driver.
 constexpr auto kWaveGrace = std::chrono::seconds(2);
@@ -24,6 +23,10 @@ constexpr auto kStall = std::chrono::milliseconds(250);
 // Larger files are refused as invalid: a sound of three minutes in CD
 // quality. Read whole, and the mixer makes copies several times its size.
 constexpr qint64 kLargestWave = 32 << 20;
+// The game's sounds are kept (a pop and the other pop); a long sound is not,
+// file and chunk together no larger than this.
+constexpr size_t kKeptSounds = 2;
+constexpr qint64 kLargestKept = 4 << 20;
 
 } // namespace
 
@@ -41,16 +44,20 @@ MciError SdlWaveDevice::Open(const QString &fileName, MciDeviceId &id) {
   if (!IsWaveFile(bytes)) return kMciErrNotWaveFile;
   if (!host_.Claim()) return kMciErrDeviceBusy;
   // A server that does not answer in time leaves the sound to its play.
-  if (host_.StartAudio() == AudioOutput::Status::Refused) return kMciErrNoAudioOutput;
+  if (host_.StartAudio(AudioOutput::Next::Sound) == AudioOutput::Status::Refused)
+    return kMciErrNoAudioOutput;
   {
     std::lock_guard lock(mutex_);
-    wave_ = bytes;
+    chunk_ = TakeKept(bytes);
+    if (!chunk_) wave_ = bytes;
+    file_ = bytes;
     playing_ = false;
   }
   MciError error = kMciNoError;
   if (!RequireChunk(error) && error) {
     std::lock_guard lock(mutex_);
     wave_.clear();
+    file_.clear();
     return error;
   }
   std::lock_guard lock(mutex_);
@@ -91,7 +98,7 @@ bool SdlWaveDevice::Halt() {
   const bool wasPlaying = EndPlaying();
   // The finished callback may run on this thread now: no lock of ours held.
   // A closed output has no sound on its channel.
-  if (wasPlaying) host_.Output().WithMixer([] { Mix_HaltChannel(kWaveChannel); });
+  if (wasPlaying) host_.Output().Halt();
   ended_.notify_all();
   return wasPlaying;
 }
@@ -99,15 +106,45 @@ bool SdlWaveDevice::Halt() {
 void SdlWaveDevice::Release() {
   Halt();
   Mix_Chunk *chunk = nullptr;
+  QByteArray file;
   {
     std::lock_guard lock(mutex_);
-    chunk = chunk_;
-    chunk_ = nullptr;
+    chunk = std::exchange(chunk_, nullptr);
+    file = std::exchange(file_, {});
     wave_.clear();
     id_ = 0;
   }
-  host_.Output().Free(chunk);
+  Keep(std::move(file), chunk);
   slot_.Drop();
+}
+
+Mix_Chunk *SdlWaveDevice::TakeKept(const QByteArray &file) {
+  for (auto kept = kept_.begin(); kept != kept_.end(); ++kept)
+    if (kept->file == file) {
+      Mix_Chunk *chunk = kept->chunk;
+      kept_.erase(kept);
+      return chunk;
+    }
+  return nullptr;
+}
+
+void SdlWaveDevice::Keep(QByteArray file, Mix_Chunk *chunk) {
+  if (!chunk) return;
+  if (file.size() + qint64(chunk->alen) > kLargestKept) {
+    host_.Output().Free(chunk);
+    return;
+  }
+  kept_.push_back({std::move(file), chunk});
+  if (kept_.size() > kKeptSounds) {
+    host_.Output().Free(kept_.front().chunk);
+    kept_.erase(kept_.begin());
+  }
+}
+
+void SdlWaveDevice::FreeKept() {
+  for (const Kept &kept : kept_)
+    host_.Output().Free(kept.chunk);
+  kept_.clear();
 }
 
 MciError SdlWaveDevice::Play(const MciFlags &flags) {
@@ -117,7 +154,7 @@ MciError SdlWaveDevice::Play(const MciFlags &flags) {
     return error;
   };
   AudioOutput &output = host_.Output();
-  const AudioOutput::Status status = host_.StartAudio();
+  const AudioOutput::Status status = host_.StartAudio(AudioOutput::Next::Sound);
   if (status == AudioOutput::Status::Refused) return fail(kMciErrNoAudioOutput);
   MciError error = kMciNoError;
   if (status == AudioOutput::Status::Busy || !RequireChunk(error))
@@ -130,8 +167,7 @@ MciError SdlWaveDevice::Play(const MciFlags &flags) {
   if (!playing_) {
     playing_ = true;
     lock.unlock();
-    bool started = false;
-    output.WithMixer([&] { started = Mix_PlayChannel(kWaveChannel, chunk_, 0) >= 0; });
+    const bool started = output.Start(chunk_);
     lock.lock();
     if (!started) {
       playing_ = false;

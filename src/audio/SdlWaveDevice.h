@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 struct Mix_Chunk;
 
@@ -37,6 +38,9 @@ public:
   // On the output's thread: a sound that was playing will not end by itself.
   void OutputLost();
 
+  // Frees the sounds kept for their next open; before the output goes.
+  void FreeKept();
+
   // True when a file is a RIFF wave file.
   static bool IsWaveFile(const QByteArray &bytes);
 
@@ -49,13 +53,24 @@ private:
   // Ends the sound on the channel; true when it was playing.
   bool Halt();
   void Release();
+  // A sound closed is kept as a chunk for its next open, which then need
+  // not convert it while the output's first buffer waits. The output's
+  // format never changes, so a chunk stays good.
+  struct Kept {
+    QByteArray file;
+    Mix_Chunk *chunk;
+  };
+  Mix_Chunk *TakeKept(const QByteArray &file);
+  void Keep(QByteArray file, Mix_Chunk *chunk);
 
   SdlHost &host_;
   // The reserved channel's state, shared with the audio thread.
   std::mutex mutex_;
   std::condition_variable ended_;
   Mix_Chunk *chunk_ = nullptr;
-  QByteArray wave_; // the file, until it is a chunk
+  QByteArray wave_;        // the file, until it is a chunk
+  QByteArray file_;        // the file of the open sound
+  std::vector<Kept> kept_; // the game's two sounds, oldest first; UI thread only
   bool playing_ = false;
   NotifySlot slot_;
 };
