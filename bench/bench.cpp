@@ -183,7 +183,7 @@ int main(int argc, char **argv) {
   const std::string data = game.substr(0, game.rfind('/'));
   const std::string benches = press.substr(0, press.rfind('/') + 1);
   std::fflush(stdout);
-  RunOnce({benches + "bench_clicksound", data, std::to_string(6 * runs)},
+  RunOnce({benches + "bench_clicksound", data, std::to_string(6 * runs), std::to_string(2 * runs)},
           {"QT_QPA_PLATFORM=offscreen"});
   RunOnce({benches + "bench_levels", data}, {});
   std::fflush(stdout);

@@ -4,6 +4,8 @@
 // private one with a null sink is started when `pulseaudio` is installed and
 // none is set), recorded with parec; otherwise SDL's disk driver writing into
 // a pipe, which shows when a sample is mixed rather than when it is heard.
+// Through PulseAudio the first pop after a pause is also set against a bare
+// SDL2_mixer program's (bench_barepop), in the same run.
 #include "BenchPlay.h"
 #include "app/Application.h"
 #include "app/BoardArea.h"
@@ -125,6 +127,48 @@ private:
   std::vector<Clock::time_point> onsets_;
 };
 
+// The bare SDL2_mixer program beside this one, asked for a pop through a pipe.
+class BarePop {
+public:
+  bool Start(const std::string &program, const std::string &wave) {
+    int ask[2], told[2];
+    if (pipe(ask) != 0 || pipe(told) != 0) return false;
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      dup2(ask[0], 0);
+      dup2(told[1], 1);
+      if (!freopen("/dev/null", "w", stderr)) _exit(126);
+      execl(program.c_str(), program.c_str(), wave.c_str(), static_cast<char *>(nullptr));
+      _exit(127);
+    }
+    close(ask[0]);
+    close(told[1]);
+    ask_ = ask[1];
+    told_ = fdopen(told[0], "r");
+    return told_ != nullptr;
+  }
+  void Ask() {
+    if (write(ask_, "\n", 1) != 1) std::perror("bare pop");
+  }
+  // Its output is closed again.
+  bool Done() {
+    char line[16];
+    return std::fgets(line, sizeof line, told_) != nullptr;
+  }
+  ~BarePop() {
+    if (pid_ <= 0) return;
+    close(ask_);
+    waitpid(pid_, nullptr, 0);
+    if (told_) fclose(told_);
+  }
+
+private:
+  pid_t pid_ = 0;
+  int ask_ = -1;
+  FILE *told_ = nullptr;
+};
+
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -136,6 +180,7 @@ double Percentile(std::vector<double> v, double p) {
 int main(int argc, char **argv) {
   const QString data = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   const int presses = argc > 2 ? std::max(10, std::atoi(argv[2])) : 60;
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 20;
   QTemporaryDir folder;
   // With the music there, as in the game, which takes the output at start.
   for (const char *name : {"pop.wav", "pop2.wav", "bgmusic.mid"})
@@ -222,6 +267,36 @@ int main(int argc, char **argv) {
     else
       ++missed;
   }
+  // The first pop after five seconds of quiet, the game's and the bare
+  // program's taking turns, which goes first changing every round.
+  std::vector<double> gameFirst, bareFirst;
+  BarePop bare;
+  const std::string barePath =
+      (QCoreApplication::applicationDirPath() + QStringLiteral("/bench_barepop")).toStdString();
+  if (pulse && rounds > 0 && bare.Start(barePath, (folder.filePath("pop2.wav")).toStdString())) {
+    for (int i = 0; i < rounds; ++i)
+      for (int turn = 0; turn < 2; ++turn) {
+        const bool game = (turn == 0) == (i % 2 == 0);
+        QTest::qWait(5000);
+        Clock::time_point start;
+        if (game) {
+          DealBoard(window.board, window.BallKinds, deal);
+          int column, row;
+          if (!FindGroup(window.board, column, row)) continue;
+          window.DrawBoard();
+          const QPoint at = area->mapTo(&window, SquareRect(column, row).center());
+          start = Clock::now();
+          QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+        } else {
+          start = Clock::now();
+          bare.Ask();
+        }
+        double ms = 0;
+        if (reader.After(start, ms)) (game ? gameFirst : bareFirst).push_back(ms);
+        if (!game && !bare.Done()) break;
+      }
+  }
+
   // Then the player waits: once the output is let go nothing may run.
   if (recorder) kill(recorder, SIGTERM), waitpid(recorder, nullptr, 0), recorder = 0;
   QTest::qWait(3000);
@@ -250,6 +325,36 @@ int main(int argc, char **argv) {
               "CPU in 5 s of waiting after the last pop", cpuMs(after) - cpuMs(before), "", "",
               "ms", "");
   if (missed) std::printf("| (%d presses gave no sound that was seen) |\n", missed);
+  if (!gameFirst.empty() && !bareFirst.empty()) {
+    const auto ratio = [](double game, double bare) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.2f x bare", bare > 0 ? game / bare : 0.0);
+      return std::string(text);
+    };
+    // A pop lands in the output's first buffer or one buffer (11.6 ms) later.
+    const auto early = [](const std::vector<double> &ms) {
+      return double(std::count_if(ms.begin(), ms.end(), [](double v) { return v < 8.0; }));
+    };
+    const struct {
+      const char *who;
+      const std::vector<double> &ms;
+    } sides[] = {{"game", gameFirst}, {"SDL2_mixer alone", bareFirst}};
+    for (const auto &side : sides) {
+      const bool game = &side.ms == &gameFirst;
+      const std::string name = std::string("pop after 5 s quiet, ") + side.who;
+      std::printf(
+          "| %-52s | %9.1f | %9.1f | %9.1f | %-6s | %-13s |\n", name.c_str(),
+          Percentile(side.ms, 0.5), Percentile(side.ms, 0.0001), Percentile(side.ms, 1.0), "ms",
+          game ? ratio(Percentile(gameFirst, 0.5), Percentile(bareFirst, 0.5)).c_str() : "");
+      std::printf("| %-52s | %9.1f | %9s | %9s | %-6s | %-13s |\n", (name + ", 95th pct.").c_str(),
+                  Percentile(side.ms, 0.95), "", "", "ms",
+                  game ? ratio(Percentile(gameFirst, 0.95), Percentile(bareFirst, 0.95)).c_str()
+                       : "");
+      std::printf("| %-52s | %9.0f | %9s | %9s | %-6s | %-13s |\n",
+                  (name + ", first buffer").c_str(), early(side.ms), "", "",
+                  ("of " + std::to_string(side.ms.size())).c_str(), "");
+    }
+  }
   std::fflush(stdout);
 
   reader.Stop();
