@@ -69,6 +69,7 @@ struct AudioOutput::Shared {
   std::atomic<std::int64_t> lastBeat{0};
   std::atomic<bool> open{false};    // state == Open, for readers that take no lock
   std::atomic<bool> started{false}; // the mixer has asked for sound since the open
+  std::atomic<bool> hooked{false};  // the client's music is called; only while open
   FirstBuffer first;
   std::thread thread;
 };
@@ -87,6 +88,7 @@ void AudioOutput::Shutdown() {
   if (s.quit) return;
   // Nothing calls the client once this returns.
   s.first.End();
+  s.hooked = false;
   if (s.state == Shared::State::Open) {
     Mix_HookMusic(nullptr, nullptr);
     Mix_ChannelFinished(nullptr);
@@ -114,8 +116,8 @@ AudioOutput::Status AudioOutput::Acquire(std::chrono::milliseconds bound, Next n
   s.want = true;
   if (s.state == Shared::State::Open) return Status::Open;
   if (s.stuck) return Status::Busy;
-  // A first buffer already asked for is not held.
-  if (s.state == Shared::State::Closed) s.holdFirst = next == Next::Sound;
+  // An open already under way is not held for this sound.
+  if (s.state != Shared::State::Opening) s.holdFirst = next == Next::Sound;
   s.poke = true;
   const std::uint64_t attempts = s.attempts;
   s.changed.notify_all();
@@ -189,7 +191,8 @@ private:
   using State = Shared::State;
   // SDL tells of a lost output through its event queue, from the audio thread.
   static int Watch(void *data, SDL_Event *event);
-  // The mixer's music hook: the first buffer's sound, then the client's.
+  // The mixer's music hook, set before each open so that it has the first
+  // buffer: the sound waited for, then the client's music once open.
   static void Mix(void *data, std::uint8_t *stream, int len);
   void FreeGarbage();
   // Closes the open output: after a quiet spell, at the end, or once the
@@ -201,7 +204,7 @@ private:
   void Open();
   // Sets SDL up before the first open; without the lock.
   bool InitSdl();
-  void Opened(bool holdFirst);
+  void Opened();
   // Kept trying while a sound needs the output: the server may come back.
   void RetryLater();
   // Waits for a request, or for the time of the next try.
@@ -253,11 +256,12 @@ void AudioOutput::Worker::Mix(void *data, std::uint8_t *stream, int len) {
   auto &s = *static_cast<Shared *>(data);
   if (Mix_Chunk *sound = s.first.Wait(kFirstBufferWait))
     s.first.Started(Mix_PlayChannel(WaveChannel, sound, 0) >= 0);
-  s.client.music(s.client.data, stream, len);
+  if (s.hooked.load(std::memory_order_acquire)) s.client.music(s.client.data, stream, len);
 }
 
 void AudioOutput::Worker::Close() {
   s_.first.End();
+  s_.hooked = false;
   s_.state = State::Closing;
   s_.open = false;
   Mix_HookMusic(nullptr, nullptr);
@@ -282,7 +286,13 @@ void AudioOutput::Worker::ReopenSoon() {
 
 void AudioOutput::Worker::Open() {
   s_.poke = false;
-  const bool holdFirst = std::exchange(s_.holdFirst, false);
+  if (std::exchange(s_.holdFirst, false)) s_.first.Arm();
+  // Set before the open, which may ask for the first buffer at once, and
+  // left in place by it. With no output open these take no lock; once it
+  // is open the first buffer may hold the mixer's lock until the game's
+  // thread hands its sound over, so nothing here may wait for that lock.
+  Mix_HookMusic(&Worker::Mix, &s_);
+  if (s_.client.music) Mix_ChannelFinished(s_.client.channelFinished);
   s_.state = State::Opening;
   lock_.unlock();
   if (!init_) init_ = InitSdl();
@@ -295,7 +305,7 @@ void AudioOutput::Worker::Open() {
   s_.stuck = false;
   s_.refused = !open;
   if (open)
-    Opened(holdFirst);
+    Opened();
   else
     RetryLater();
   s_.changed.notify_all();
@@ -314,13 +324,13 @@ bool AudioOutput::Worker::InitSdl() {
   return true;
 }
 
-void AudioOutput::Worker::Opened(bool holdFirst) {
+void AudioOutput::Worker::Opened() {
+  // Neither takes the mixer's lock. A sound waited for starts only once the
+  // game's thread hears of the open, which comes after this.
   if (s_.client.music) {
     Mix_ReserveChannels(1);
     Mix_Volume(WaveChannel, kWaveVolume);
-    Mix_ChannelFinished(s_.client.channelFinished);
-    if (holdFirst) s_.first.Arm();
-    Mix_HookMusic(&Worker::Mix, &s_);
+    s_.hooked.store(true, std::memory_order_release);
   }
   s_.lastBeat.store(Now(), std::memory_order_relaxed);
   s_.started = false;
@@ -331,6 +341,7 @@ void AudioOutput::Worker::Opened(bool holdFirst) {
 }
 
 void AudioOutput::Worker::RetryLater() {
+  s_.first.End();
   s_.state = State::Closed;
   retryAt_ = Clock::now() + backoff_;
   backoff_ = std::min<Clock::duration>(backoff_ * 2, kLongestRetry);
