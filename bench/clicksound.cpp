@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -251,18 +252,24 @@ int main(int argc, char **argv) {
   std::vector<double> playing, paused;
   int missed = 0;
   StdRandom deal(2);
-  for (int i = 0; i < presses; ++i) {
-    const bool pause = i % 10 == 0;
-    QTest::qWait(pause ? 5000 : 300 + 50 * (i % 7));
+  // A fresh deal and a press on a group; when it was pressed.
+  const auto press = [&]() -> std::optional<Clock::time_point> {
     DealBoard(window.board, window.BallKinds, deal);
     int column, row;
-    if (!FindGroup(window.board, column, row)) continue;
+    if (!FindGroup(window.board, column, row)) return std::nullopt;
     window.DrawBoard();
     const QPoint at = area->mapTo(&window, SquareRect(column, row).center());
     const auto start = Clock::now();
     QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+    return start;
+  };
+  for (int i = 0; i < presses; ++i) {
+    const bool pause = i % 10 == 0;
+    QTest::qWait(pause ? 5000 : 300 + 50 * (i % 7));
+    const auto start = press();
+    if (!start) continue;
     double ms = 0;
-    if (reader.After(start, ms))
+    if (reader.After(*start, ms))
       (pause ? paused : playing).push_back(ms);
     else
       ++missed;
@@ -278,21 +285,16 @@ int main(int argc, char **argv) {
       for (int turn = 0; turn < 2; ++turn) {
         const bool game = (turn == 0) == (i % 2 == 0);
         QTest::qWait(5000);
-        Clock::time_point start;
+        std::optional<Clock::time_point> start;
         if (game) {
-          DealBoard(window.board, window.BallKinds, deal);
-          int column, row;
-          if (!FindGroup(window.board, column, row)) continue;
-          window.DrawBoard();
-          const QPoint at = area->mapTo(&window, SquareRect(column, row).center());
-          start = Clock::now();
-          QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+          start = press();
+          if (!start) continue;
         } else {
           start = Clock::now();
           bare.Ask();
         }
         double ms = 0;
-        if (reader.After(start, ms)) (game ? gameFirst : bareFirst).push_back(ms);
+        if (reader.After(*start, ms)) (game ? gameFirst : bareFirst).push_back(ms);
         if (!game && !bare.Done()) break;
       }
   }

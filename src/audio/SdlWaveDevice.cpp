@@ -49,14 +49,12 @@ MciError SdlWaveDevice::Open(const QString &fileName, MciDeviceId &id) {
   {
     std::lock_guard lock(mutex_);
     chunk_ = TakeKept(bytes);
-    if (!chunk_) wave_ = bytes;
     file_ = bytes;
     playing_ = false;
   }
   MciError error = kMciNoError;
   if (!RequireChunk(error) && error) {
     std::lock_guard lock(mutex_);
-    wave_.clear();
     file_.clear();
     return error;
   }
@@ -70,7 +68,7 @@ bool SdlWaveDevice::RequireChunk(MciError &error) {
   if (chunk_) return true;
   Mix_Chunk *chunk = nullptr;
   const bool open = host_.Output().WithMixer([&] {
-    SDL_RWops *rw = SDL_RWFromConstMem(wave_.constData(), int(wave_.size()));
+    SDL_RWops *rw = SDL_RWFromConstMem(file_.constData(), int(file_.size()));
     chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
   });
   if (!open) return false;
@@ -80,7 +78,6 @@ bool SdlWaveDevice::RequireChunk(MciError &error) {
   }
   std::lock_guard lock(mutex_);
   chunk_ = chunk;
-  wave_.clear();
   return true;
 }
 
@@ -111,7 +108,6 @@ void SdlWaveDevice::Release() {
     std::lock_guard lock(mutex_);
     chunk = std::exchange(chunk_, nullptr);
     file = std::exchange(file_, {});
-    wave_.clear();
     id_ = 0;
   }
   Keep(std::move(file), chunk);

@@ -68,8 +68,7 @@ private:
   std::mutex mutex_;
   std::condition_variable ended_;
   Mix_Chunk *chunk_ = nullptr;
-  QByteArray wave_;        // the file, until it is a chunk
-  QByteArray file_;        // the file of the open sound
+  QByteArray file_;        // the open sound's file, which keys its chunk
   std::vector<Kept> kept_; // the game's two sounds, oldest first; UI thread only
   bool playing_ = false;
   NotifySlot slot_;
